@@ -1,0 +1,84 @@
+// A private heap over the C allocator. Each block carries a small header that
+// links it into its heap, so destroying the heap frees all of them.
+#include "runtime/heap.h"
+
+#include <cstdlib>
+#include <cstring>
+
+namespace {
+struct BlockHeader {
+  BlockHeader* next;
+  BlockHeader* prev;
+  std::size_t bytes;
+  std::size_t pad;  // keeps the user block 16-byte aligned
+};
+}  // namespace
+
+struct RtHeap {
+  BlockHeader* first = nullptr;
+  std::size_t count = 0;
+};
+
+RtHeap* rt_main_heap = nullptr;
+
+RtHeap* rt_heap_create() { return new RtHeap; }
+
+void rt_heap_destroy(RtHeap* heap) {
+  if (!heap) return;
+  for (BlockHeader* b = heap->first; b;) {
+    BlockHeader* next = b->next;
+    std::free(b);
+    b = next;
+  }
+  delete heap;
+}
+
+static void link(RtHeap* heap, BlockHeader* b) {
+  b->prev = nullptr;
+  b->next = heap->first;
+  if (heap->first) heap->first->prev = b;
+  heap->first = b;
+  ++heap->count;
+}
+
+static void unlink(RtHeap* heap, BlockHeader* b) {
+  if (b->prev) b->prev->next = b->next;
+  else heap->first = b->next;
+  if (b->next) b->next->prev = b->prev;
+  --heap->count;
+}
+
+void* rt_heap_alloc(RtHeap* heap, std::size_t bytes, bool zero) {
+  if (!heap) return nullptr;
+  auto* b = static_cast<BlockHeader*>(zero ? std::calloc(1, sizeof(BlockHeader) + bytes)
+                                           : std::malloc(sizeof(BlockHeader) + bytes));
+  if (!b) return nullptr;
+  b->bytes = bytes;
+  link(heap, b);
+  return b + 1;
+}
+
+void* rt_heap_realloc(RtHeap* heap, void* block, std::size_t bytes, bool zero) {
+  if (!block) return rt_heap_alloc(heap, bytes, zero);
+  BlockHeader* old = static_cast<BlockHeader*>(block) - 1;
+  std::size_t old_bytes = old->bytes;
+  unlink(heap, old);
+  auto* b = static_cast<BlockHeader*>(std::realloc(old, sizeof(BlockHeader) + bytes));
+  if (!b) {
+    link(heap, old);
+    return nullptr;
+  }
+  if (zero && bytes > old_bytes) std::memset(reinterpret_cast<char*>(b + 1) + old_bytes, 0, bytes - old_bytes);
+  b->bytes = bytes;
+  link(heap, b);
+  return b + 1;
+}
+
+void rt_heap_free(RtHeap* heap, void* block) {
+  if (!heap || !block) return;
+  BlockHeader* b = static_cast<BlockHeader*>(block) - 1;
+  unlink(heap, b);
+  std::free(b);
+}
+
+std::size_t rt_heap_block_count(const RtHeap* heap) { return heap ? heap->count : 0; }
