@@ -1,0 +1,73 @@
+// The display: SDL windows with client size, decorations, centring and full
+// screen, the event pump (close requests, focus), the cursor and the global
+// mouse. Everything works without a display too: creating a window then
+// fails and the callers fall back (headless runs, tests).
+#pragma once
+#include <cstdint>
+
+struct PlatWindow;
+
+// Window flags.
+enum PlatWindowFlag : unsigned {
+  kPlatWindowDecorated = 1u << 0,  // title bar and frame
+  kPlatWindowHidden = 1u << 1,
+  kPlatWindowCentred = 1u << 2,    // on the parent, or on the screen without one
+  kPlatWindowResizable = 1u << 3,
+};
+
+// Starts SDL's video subsystem if it is not running; false without a display.
+bool plat_display_init();
+// Stops it again once no window is left.
+void plat_display_quit();
+bool plat_display_available();
+
+// A window whose client area is width × height at (x, y) on the desktop (or
+// centred, see the flags). Null on failure.
+PlatWindow* plat_window_create(const char* title, int x, int y, int width, int height,
+                               unsigned flags, PlatWindow* parent);
+void plat_window_destroy(PlatWindow* window);
+void plat_window_show(PlatWindow* window, bool shown);
+void plat_window_set_title(PlatWindow* window, const char* title);
+// Top-left corner of the client area on the desktop.
+void plat_window_position(PlatWindow* window, int* x, int* y);
+void plat_window_move(PlatWindow* window, int x, int y);
+void plat_window_size(PlatWindow* window, int* width, int* height);
+// Size in pixels of what a device draws into (differs from the client size
+// when a desktop full screen scales the picture).
+void plat_window_drawable_size(PlatWindow* window, int* width, int* height);
+// A stable number for the window (its SDL window id); 0 for none.
+std::uint32_t plat_window_id(PlatWindow* window);
+
+// Full screen of width × height. Takes a real mode of that size at 60 Hz
+// where the display has one (an unreported refresh rate counts as 60),
+// else desktop full screen with the picture scaled and letterboxed.
+enum class PlatFullscreen { Off, Exclusive, Desktop };
+// Whether full screen of this size can be shown at all (real mode or fallback).
+bool plat_fullscreen_possible(int width, int height);
+// Whether the display offers a real mode of that size at 60 Hz.
+bool plat_display_has_mode(int width, int height, int refresh_hz);
+PlatFullscreen plat_window_set_fullscreen(PlatWindow* window, bool on, int width, int height);
+PlatFullscreen plat_window_fullscreen(PlatWindow* window);
+// Refresh rate of the display the window is on; 60 when unknown.
+int plat_window_refresh_hz(PlatWindow* window);
+
+// Pumps the event queue: records close requests and focus changes, feeds
+// keyboard and mouse into the input layer.
+void plat_events_pump();
+// True once the user asked to close this window (close button, window manager).
+bool plat_window_close_requested(PlatWindow* window);
+void plat_window_clear_close_request(PlatWindow* window);
+bool plat_window_has_focus(PlatWindow* window);
+// Keeps the pointer grabbed in relative mode while the window has focus.
+void plat_window_set_mouse_grab(PlatWindow* window, bool grab);
+
+// Cursor shapes (system cursors).
+enum class PlatCursor { Arrow, IBeam, Wait, Crosshair, UpArrow, SizeNWSE, SizeNESW, SizeWE,
+                        SizeNS, SizeAll, No, Hand, AppStarting, Help };
+void plat_cursor_show(bool shown);
+bool plat_cursor_set(PlatCursor shape);
+
+// Desktop-wide pointer.
+void plat_mouse_warp_global(int x, int y);
+void plat_mouse_global(int* x, int* y);
+void plat_desktop_size(int* width, int* height);
