@@ -18,6 +18,10 @@ struct ImgBitmap {
   std::int32_t palette_count;
 };
 
+// An icon's colour picture is 32-bit BGRA for 32-bit and PNG entries (alpha
+// as stored) and 24-bit BGR for lower depths. Its mask has the same size, 1
+// bit per pixel, rows bottom-up with img_row_pitch(width, 1); bit 1 (white)
+// marks a transparent pixel, bit 0 (black) an opaque one.
 struct ImgIcon {
   std::int32_t kind;             // kImgKindIcon
   ImgBitmap* colour;
