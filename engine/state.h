@@ -35,3 +35,9 @@ struct EngineState {
 };
 
 extern EngineState g_engine;
+
+// The passes eng_render runs inside the frame, in this order (sprite, text,
+// box); implemented beside the sprites, fonts and boxes they draw.
+void eng_sprite_pass();
+void eng_text_pass();
+void eng_box_pass();
