@@ -11,9 +11,10 @@ using RtDescWord = std::intptr_t;
 constexpr RtDescWord kDescEnd = -1;
 constexpr RtDescWord kDescFixedArray = -2;  // -2, count, offset, element size, sub-descriptor
 constexpr RtDescWord kDescEmbedded = -3;    // -3, offset, size, sub-descriptor
-constexpr RtDescWord kDescArray = -4;  // -4, offset, element size, count, type tag, element descriptor
-constexpr RtDescWord kDescList = -5;   // -5, offset, element size, element descriptor, type tag
-constexpr RtDescWord kDescMap = -6;    // -6, offset, three parameter words
+constexpr RtDescWord kDescArray =
+    -4;  // -4, offset, element size, count, type tag, element descriptor
+constexpr RtDescWord kDescList = -5;  // -5, offset, element size, element descriptor, type tag
+constexpr RtDescWord kDescMap = -6;   // -6, offset, three parameter words
 // Any word >= 0 is a string member at that offset.
 
 constexpr std::int32_t kTagStruct = 7;
@@ -42,8 +43,8 @@ void rt_arrays_init();
 void* rt_array_alloc(std::int32_t element_size, std::int32_t count, std::int32_t type_tag,
                      const RtDescWord* descriptor, void** variable);
 // variable points at an array variable followed by `dimensions` 32-bit sizes.
-void* rt_array_alloc_dims(std::int32_t dimensions, std::int32_t element_size,
-                          std::int32_t type_tag, const RtDescWord* descriptor, void* variable);
+void* rt_array_alloc_dims(std::int32_t dimensions, std::int32_t element_size, std::int32_t type_tag,
+                          const RtDescWord* descriptor, void* variable);
 void rt_array_free(void* elements);
 int rt_array_copy(void* source, void* destination, int reallocate);
 ArrayHeader* rt_array_header(void* elements);

@@ -4,6 +4,8 @@
 
 std::int32_t rt_random(std::int32_t max);
 void rt_random_seed(std::uint32_t seed);
+// Returns the generator to its unseeded start state, as at process start.
+void rt_random_unseed();
 std::int32_t rt_rgb(std::int32_t red, std::int32_t green, std::int32_t blue);
 float rt_radians(float degrees);
 float rt_atan(float x);

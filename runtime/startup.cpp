@@ -23,7 +23,9 @@ std::vector<std::string>& trace() {
 std::intptr_t g_instance = 0;
 }  // namespace
 
-void rt_register_globals(void* block, std::size_t bytes) { globals().push_back({block, bytes}); }
+void rt_register_globals(void* block, std::size_t bytes) {
+  globals().push_back({block, bytes});
+}
 
 void rt_prologue() {
   for (auto& g : globals()) std::memset(g.block, 0, g.bytes);
@@ -32,7 +34,9 @@ void rt_prologue() {
   trace().push_back("prologue");
 }
 
-std::intptr_t rt_instance_handle() { return g_instance; }
+std::intptr_t rt_instance_handle() {
+  return g_instance;
+}
 
 void rt_run_steps(std::span<const RtStep> steps) {
   for (const auto& step : steps) {
@@ -47,7 +51,19 @@ void rt_destroy_main_heap() {
   trace().push_back("HeapDestroy");
 }
 
-void rt_exit_process() { std::exit(0); }
+void rt_exit_process() {
+  std::exit(0);
+}
 
-const std::vector<std::string>& rt_trace() { return trace(); }
-void rt_trace_clear() { trace().clear(); }
+void rt_end_sequence(std::span<const RtStep> end_steps) {
+  rt_run_steps(end_steps);
+  rt_destroy_main_heap();
+  rt_exit_process();
+}
+
+const std::vector<std::string>& rt_trace() {
+  return trace();
+}
+void rt_trace_clear() {
+  trace().clear();
+}

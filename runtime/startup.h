@@ -27,6 +27,8 @@ void rt_run_steps(std::span<const RtStep> steps);
 void rt_destroy_main_heap();
 // Ends the process with code 0 (end step 11).
 [[noreturn]] void rt_exit_process();
+// The whole end sequence: the library ends in order, the main heap, exit 0.
+[[noreturn]] void rt_end_sequence(std::span<const RtStep> end_steps);
 
 const std::vector<std::string>& rt_trace();
 void rt_trace_clear();

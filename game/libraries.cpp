@@ -1,0 +1,86 @@
+// The start-up and end tables of the program. Steps of layers that have no
+// entry point yet keep their place as empty operations of the same name.
+#include "game/libraries.h"
+
+#include <array>
+
+#include "runtime/arrays.h"
+#include "runtime/libraries.h"
+#include "runtime/lists.h"
+#include "runtime/strings.h"
+
+namespace {
+// Not written yet by their layers; each is replaced by the real operation.
+void draw_init_step() {}
+void img_decoders_init_step() {}
+void img_init_step() {}
+void window_theme_init_step() {}
+void window_events_init_step() {}
+void win_init_step() {}
+void gadgets_init_step() {}
+void eng_png_init_step() {}
+void snd_decoders_init_step() {}
+void snd_init_step() {}
+void eng_init_step() {}
+void snd_shutdown_step() {}
+void gadgets_end_step() {}
+void win_end_step() {}
+void window_theme_end_step() {}
+void img_free_all_step() {}
+
+// The engine's string set-up starts the string library a second time.
+void eng_strings_init_step() {
+  rt_strings_init();
+}
+
+constexpr std::array<RtStep, 20> kLibrarySteps{{
+    {"rt_strings_init", rt_strings_init},
+    {"rt_lists_init", rt_lists_init},
+    {"rt_common_controls_init", rt_common_controls_init},
+    {"rt_prefs_init", rt_prefs_init},
+    {"rt_memory_init", rt_memory_init},
+    {"draw_init", draw_init_step},
+    {"img_decoders_init", img_decoders_init_step},
+    {"img_init", img_init_step},
+    {"window_theme_init", window_theme_init_step},
+    {"window_events_init", window_events_init_step},
+    {"win_init", win_init_step},
+    {"gadgets_init", gadgets_init_step},
+    {"rt_fonts_init", rt_fonts_init},
+    {"rt_files_init", rt_files_init},
+    {"rt_arrays_init", rt_arrays_init},
+    {"eng_strings_init", eng_strings_init_step},
+    {"eng_png_init", eng_png_init_step},
+    {"snd_decoders_init", snd_decoders_init_step},
+    {"snd_init", snd_init_step},
+    {"eng_init", eng_init_step},
+}};
+
+constexpr std::array<RtStep, 9> kEndSteps{{
+    {"snd_shutdown", snd_shutdown_step},
+    {"rt_files_end", rt_files_end},
+    {"rt_fonts_end", rt_fonts_end},
+    {"gadgets_end", gadgets_end_step},
+    {"win_end", win_end_step},
+    {"window_theme_end", window_theme_end_step},
+    {"img_free_all", img_free_all_step},
+    {"rt_memory_end", rt_memory_end},
+    {"rt_prefs_end", rt_prefs_end},
+}};
+}  // namespace
+
+std::span<const RtStep> game_library_steps() {
+  return kLibrarySteps;
+}
+std::span<const RtStep> game_end_steps() {
+  return kEndSteps;
+}
+
+void game_start_libraries() {
+  rt_prologue();
+  rt_run_steps(game_library_steps());
+}
+
+void game_end_libraries() {
+  rt_end_sequence(game_end_steps());
+}

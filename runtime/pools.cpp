@@ -1,0 +1,289 @@
+// Node pools: blocks of fixed-size slots that grow with the pool and go back
+// to the heap as soon as all their slots are free, plus the process-wide
+// registry that lets all lists of one node size share a pool.
+#include <atomic>
+#include <cstring>
+#include <mutex>
+#include <new>
+#include <thread>
+
+#include "runtime/heap.h"
+#include "runtime/lists.h"
+
+namespace {
+struct PoolBlock {
+  PoolBlock* next;
+  PoolBlock* prev;
+  void* free_chain;        // free slots, linked through their first word
+  std::intptr_t capacity;  // slots in this block
+  std::intptr_t used;      // slots handed out from the fresh area
+  std::intptr_t free_count;
+  // the slots follow
+};
+static_assert(sizeof(PoolBlock) % sizeof(void*) == 0, "slots stay pointer-aligned");
+
+struct RegistryEntry;
+}  // namespace
+
+struct MemPool {
+  PoolBlock* full;
+  PoolBlock* available;
+  RegistryEntry* entry;  // null for a private pool
+  std::int32_t capacity;
+  std::int32_t slot_size;
+  std::int32_t min_block;
+  std::int32_t max_block;
+  std::int32_t locked;
+  std::mutex lock;
+};
+
+namespace {
+struct RegistryEntry {
+  RegistryEntry* next;
+  RegistryEntry* prev;
+  MemPool* pool;
+  std::int32_t slot_size;
+  std::int32_t flags;
+  std::int32_t references;
+};
+
+constexpr std::int32_t kSlotWord = sizeof(void*);  // owning block or next free slot
+constexpr std::int32_t kMaxSlotSize = 1 << 24;
+
+RegistryEntry* g_registry = nullptr;
+std::mutex* g_registry_lock = nullptr;
+std::int32_t g_registry_once = 0;
+
+void create_registry_lock() {
+  g_registry_lock = new std::mutex;
+}
+
+// Locks a pool's own mutex only when it has one.
+class PoolGuard {
+ public:
+  explicit PoolGuard(MemPool* pool) : pool_(pool->locked ? pool : nullptr) {
+    if (pool_) pool_->lock.lock();
+  }
+  ~PoolGuard() {
+    if (pool_) pool_->lock.unlock();
+  }
+  PoolGuard(const PoolGuard&) = delete;
+  PoolGuard& operator=(const PoolGuard&) = delete;
+
+ private:
+  MemPool* pool_;
+};
+
+char* slot_at(PoolBlock* block, std::intptr_t index, std::int32_t slot_size) {
+  return reinterpret_cast<char*>(block + 1) + index * slot_size;
+}
+
+void chain_push(PoolBlock** chain, PoolBlock* block) {
+  block->prev = nullptr;
+  block->next = *chain;
+  if (*chain) (*chain)->prev = block;
+  *chain = block;
+}
+
+void chain_unlink(PoolBlock** chain, PoolBlock* block) {
+  if (block->prev)
+    block->prev->next = block->next;
+  else
+    *chain = block->next;
+  if (block->next) block->next->prev = block->prev;
+}
+
+bool is_full(const PoolBlock* block) {
+  return block->free_count == 0 && block->used == block->capacity;
+}
+
+// Blocks grow with the pool: a sixteenth of its capacity in multiples of 16.
+std::int32_t next_block_slots(const MemPool* pool) {
+  std::int32_t n = (pool->capacity / 16) & ~15;
+  if (n < pool->min_block) n = pool->min_block;
+  if (n > pool->max_block) n = pool->max_block;
+  return n < 1 ? 1 : n;
+}
+
+PoolBlock* new_block(MemPool* pool) {
+  std::int32_t n = next_block_slots(pool);
+  auto bytes = [&](std::int32_t slots) {
+    return sizeof(PoolBlock) + static_cast<std::size_t>(slots) * pool->slot_size;
+  };
+  auto* block = static_cast<PoolBlock*>(rt_heap_alloc(rt_heap_main(), bytes(n), false));
+  if (!block) {
+    n = 1;
+    block = static_cast<PoolBlock*>(rt_heap_alloc(rt_heap_main(), bytes(1), false));
+    if (!block) return nullptr;
+  }
+  block->free_chain = nullptr;
+  block->capacity = n;
+  block->used = 0;
+  block->free_count = 0;
+  pool->capacity += n;
+  return block;
+}
+
+void* hand_out(PoolBlock* block, void* slot) {
+  std::memcpy(slot, &block, sizeof block);
+  return static_cast<char*>(slot) + kSlotWord;
+}
+
+MemPool* make_pool(std::int32_t slot_size, std::int32_t min_block, std::int32_t max_block,
+                   std::int32_t flags) {
+  void* memory = rt_heap_alloc(rt_heap_main(), sizeof(MemPool));
+  if (!memory) return nullptr;
+  auto* pool = new (memory) MemPool{};
+  pool->slot_size = slot_size;
+  pool->min_block = min_block < 1 ? 1 : min_block;
+  pool->max_block = max_block < pool->min_block ? pool->min_block : max_block;
+  pool->locked = (flags & 3) == kPoolLocked;
+  return pool;
+}
+
+void destroy_pool(MemPool* pool) {
+  rt_pool_clear(pool);
+  pool->~MemPool();
+  rt_heap_free(rt_heap_main(), pool);
+}
+
+MemPool* shared_pool(std::int32_t slot_size, std::int32_t min_block, std::int32_t max_block,
+                     std::int32_t flags) {
+  rt_run_once(&g_registry_once, create_registry_lock);
+  std::lock_guard guard(*g_registry_lock);
+  for (RegistryEntry* e = g_registry; e; e = e->next) {
+    if (e->slot_size == slot_size && e->flags == flags) {
+      ++e->references;
+      return e->pool;
+    }
+  }
+  auto* entry = static_cast<RegistryEntry*>(rt_heap_alloc(rt_heap_main(), sizeof(RegistryEntry)));
+  if (!entry) return nullptr;
+  MemPool* pool = make_pool(slot_size, min_block, max_block, flags & ~kPoolShared);
+  if (!pool) {
+    rt_heap_free(rt_heap_main(), entry);
+    return nullptr;
+  }
+  *entry = {g_registry, nullptr, pool, slot_size, flags, 1};
+  if (g_registry) g_registry->prev = entry;
+  g_registry = entry;
+  pool->entry = entry;
+  return pool;
+}
+}  // namespace
+
+MemPool* rt_pool_create(std::int32_t node_size, std::int32_t min_block, std::int32_t max_block,
+                        std::int32_t flags) {
+  if (node_size < 0 || node_size > kMaxSlotSize) return nullptr;
+  // Each slot carries one pointer word in front of the node; slots stay
+  // aligned for the pointers in the nodes.
+  std::int32_t slot_size = (node_size + kSlotWord + kSlotWord - 1) & ~(kSlotWord - 1);
+  if (flags & kPoolShared) return shared_pool(slot_size, min_block, max_block, flags);
+  return make_pool(slot_size, min_block, max_block, flags);
+}
+
+void* rt_pool_alloc(MemPool* pool) {
+  if (!pool) return nullptr;
+  PoolGuard guard(pool);
+  PoolBlock* block = pool->available;
+  if (!block) {
+    block = new_block(pool);
+    if (!block) return nullptr;
+    block->used = 1;
+    chain_push(is_full(block) ? &pool->full : &pool->available, block);
+    return hand_out(block, slot_at(block, 0, pool->slot_size));
+  }
+  void* slot;
+  if (block->free_count > 0) {
+    slot = block->free_chain;
+    std::memcpy(&block->free_chain, slot, sizeof(void*));
+    --block->free_count;
+  } else {
+    slot = slot_at(block, block->used++, pool->slot_size);
+  }
+  if (is_full(block)) {
+    chain_unlink(&pool->available, block);
+    chain_push(&pool->full, block);
+  }
+  return hand_out(block, slot);
+}
+
+void rt_pool_free(MemPool* pool, void* node) {
+  if (!pool || !node) return;
+  PoolGuard guard(pool);
+  char* slot = static_cast<char*>(node) - kSlotWord;
+  PoolBlock* block;
+  std::memcpy(&block, slot, sizeof block);
+  bool was_full = is_full(block);
+  std::memcpy(slot, &block->free_chain, sizeof(void*));
+  block->free_chain = slot;
+  ++block->free_count;
+  if (block->free_count == block->used) {
+    // Every slot handed out is back: the block returns to the heap.
+    chain_unlink(was_full ? &pool->full : &pool->available, block);
+    pool->capacity -= static_cast<std::int32_t>(block->capacity);
+    rt_heap_free(rt_heap_main(), block);
+  } else if (was_full) {
+    chain_unlink(&pool->full, block);
+    chain_push(&pool->available, block);
+  }
+}
+
+void rt_pool_clear(MemPool* pool) {
+  if (!pool) return;
+  PoolGuard guard(pool);
+  for (PoolBlock** chain : {&pool->full, &pool->available}) {
+    for (PoolBlock* block = *chain; block;) {
+      PoolBlock* next = block->next;
+      rt_heap_free(rt_heap_main(), block);
+      block = next;
+    }
+    *chain = nullptr;
+  }
+  pool->capacity = 0;
+}
+
+void rt_pool_release(MemPool* pool) {
+  if (!pool) return;
+  RegistryEntry* entry = pool->entry;
+  if (!entry) {
+    destroy_pool(pool);
+    return;
+  }
+  std::lock_guard guard(*g_registry_lock);
+  if (--entry->references > 0) return;
+  if (entry->prev)
+    entry->prev->next = entry->next;
+  else
+    g_registry = entry->next;
+  if (entry->next) entry->next->prev = entry->prev;
+  rt_heap_free(rt_heap_main(), entry);
+  destroy_pool(pool);
+}
+
+std::int32_t rt_pool_capacity(const MemPool* pool) {
+  return pool ? pool->capacity : 0;
+}
+
+std::int32_t rt_pool_block_count(const MemPool* pool) {
+  if (!pool) return 0;
+  std::int32_t n = 0;
+  for (const PoolBlock* b = pool->full; b; b = b->next) ++n;
+  for (const PoolBlock* b = pool->available; b; b = b->next) ++n;
+  return n;
+}
+
+std::int32_t rt_pool_slot_size(const MemPool* pool) {
+  return pool ? pool->slot_size : 0;
+}
+
+void rt_run_once(std::int32_t* once_word, void (*operation)()) {
+  std::atomic_ref<std::int32_t> word(*once_word);
+  std::int32_t state = 0;
+  if (word.compare_exchange_strong(state, 1, std::memory_order_acquire)) {
+    operation();
+    word.store(2, std::memory_order_release);
+    return;
+  }
+  while (word.load(std::memory_order_acquire) != 2) std::this_thread::yield();
+}
