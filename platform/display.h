@@ -11,8 +11,9 @@ struct PlatWindow;
 enum PlatWindowFlag : unsigned {
   kPlatWindowDecorated = 1u << 0,  // title bar and frame
   kPlatWindowHidden = 1u << 1,
-  kPlatWindowCentred = 1u << 2,    // on the parent, or on the screen without one
+  kPlatWindowCentred = 1u << 2,  // on the parent, or on the screen without one
   kPlatWindowResizable = 1u << 3,
+  kPlatWindowDefaultPos = 1u << 4,  // let the system place it; x and y are ignored
 };
 
 // Starts SDL's video subsystem if it is not running; false without a display.
@@ -27,6 +28,7 @@ PlatWindow* plat_window_create(const char* title, int x, int y, int width, int h
                                unsigned flags, PlatWindow* parent);
 void plat_window_destroy(PlatWindow* window);
 void plat_window_show(PlatWindow* window, bool shown);
+bool plat_window_visible(PlatWindow* window);
 void plat_window_set_title(PlatWindow* window, const char* title);
 // Top-left corner of the client area on the desktop.
 void plat_window_position(PlatWindow* window, int* x, int* y);
@@ -51,9 +53,28 @@ PlatFullscreen plat_window_fullscreen(PlatWindow* window);
 // Refresh rate of the display the window is on; 60 when unknown.
 int plat_window_refresh_hz(PlatWindow* window);
 
+// Where a picture of src_w × src_h goes in a drawable of dst_w × dst_h:
+// scaled to fit with its aspect kept, centred, the rest left black. Devices
+// present through it whenever the drawable is not the picture's size.
+struct PlatRect {
+  int x, y, width, height;
+};
+PlatRect plat_letterbox(int src_w, int src_h, int dst_w, int dst_h);
+
 // Pumps the event queue: records close requests and focus changes, feeds
-// keyboard and mouse into the input layer.
+// keyboard and mouse into the input layer. The one place that takes events
+// off SDL's queue: other platform code must not poll events itself.
 void plat_events_pump();
+// Asks to close the window the way the window manager's close button does
+// (the request arrives through the event queue).
+void plat_window_post_close(PlatWindow* window);
+// True once a quit was asked for outside any window (a signal such as Ctrl-C).
+bool plat_quit_requested();
+
+// Window events as the layers above see them, reported during the pump.
+enum class PlatWindowEvent { Close, FocusGained, FocusLost, Moved, Resized };
+using PlatWindowEventHook = void (*)(PlatWindow* window, PlatWindowEvent event, int a, int b);
+void plat_display_set_event_hook(PlatWindowEventHook hook);
 // True once the user asked to close this window (close button, window manager).
 bool plat_window_close_requested(PlatWindow* window);
 void plat_window_clear_close_request(PlatWindow* window);
@@ -62,9 +83,24 @@ bool plat_window_has_focus(PlatWindow* window);
 void plat_window_set_mouse_grab(PlatWindow* window, bool grab);
 
 // Cursor shapes (system cursors).
-enum class PlatCursor { Arrow, IBeam, Wait, Crosshair, UpArrow, SizeNWSE, SizeNESW, SizeWE,
-                        SizeNS, SizeAll, No, Hand, AppStarting, Help };
+enum class PlatCursor {
+  Arrow,
+  IBeam,
+  Wait,
+  Crosshair,
+  UpArrow,
+  SizeNWSE,
+  SizeNESW,
+  SizeWE,
+  SizeNS,
+  SizeAll,
+  No,
+  Hand,
+  AppStarting,
+  Help
+};
 void plat_cursor_show(bool shown);
+bool plat_cursor_shown();
 bool plat_cursor_set(PlatCursor shape);
 
 // Desktop-wide pointer.

@@ -1,0 +1,214 @@
+// SDL windows for the display: creation with decorations and centring, full
+// screen through a real mode or the desktop, the cursor and the global mouse.
+#include "platform/display.h"
+
+#include <SDL.h>
+
+#include <algorithm>
+#include <array>
+#include <cstdlib>
+#include <cstring>
+
+#include "platform/display_internal.h"
+#include "platform/display_sdl.h"
+
+// The video device decides whether windows need an OpenGL visual. Weak, so
+// that the display also links where no device is built in.
+bool plat_video_gl_wanted() __attribute__((weak));
+
+namespace {
+
+bool g_video_up = false;
+int g_window_count = 0;
+
+bool gl_wanted() {
+  if (plat_video_gl_wanted) return plat_video_gl_wanted();
+  const char* forced = std::getenv("SHOOTER_VIDEO");
+  return !(forced && std::strcmp(forced, "soft") == 0);
+}
+
+void set_gl_attributes() {
+  SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_CORE);
+  SDL_GL_SetAttribute(SDL_GL_CONTEXT_MAJOR_VERSION, 3);
+  SDL_GL_SetAttribute(SDL_GL_CONTEXT_MINOR_VERSION, 3);
+  SDL_GL_SetAttribute(SDL_GL_DOUBLEBUFFER, 1);
+  SDL_GL_SetAttribute(SDL_GL_RED_SIZE, 8);
+  SDL_GL_SetAttribute(SDL_GL_GREEN_SIZE, 8);
+  SDL_GL_SetAttribute(SDL_GL_BLUE_SIZE, 8);
+  SDL_GL_SetAttribute(SDL_GL_DEPTH_SIZE, 24);
+}
+
+// Top-left corner for a window of w × h centred on (or inside) a rectangle.
+void centre_in(const SDL_Rect& area, int w, int h, int* x, int* y) {
+  *x = area.x + (area.w - w) / 2;
+  *y = area.y + (area.h - h) / 2;
+}
+
+}  // namespace
+
+bool plat_display_init() {
+  if (g_video_up) return true;
+  if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) return false;
+  g_video_up = true;
+  return true;
+}
+
+void plat_display_quit() {
+  if (!g_video_up || g_window_count > 0) return;
+  SDL_QuitSubSystem(SDL_INIT_VIDEO);
+  g_video_up = false;
+}
+
+bool plat_display_available() {
+  return g_video_up;
+}
+
+PlatWindow* plat_window_create(const char* title, int x, int y, int width, int height,
+                               unsigned flags, PlatWindow* parent) {
+  if (width <= 0 || height <= 0 || !plat_display_init()) return nullptr;
+  Uint32 sdl_flags = SDL_WINDOW_HIDDEN;
+  if (!(flags & kPlatWindowDecorated)) sdl_flags |= SDL_WINDOW_BORDERLESS;
+  if (flags & kPlatWindowResizable) sdl_flags |= SDL_WINDOW_RESIZABLE;
+  if (gl_wanted()) {
+    set_gl_attributes();
+    sdl_flags |= SDL_WINDOW_OPENGL;
+  }
+  if (flags & kPlatWindowCentred) {
+    SDL_Rect area{};
+    if (parent) {
+      SDL_GetWindowPosition(parent->sdl, &area.x, &area.y);
+      SDL_GetWindowSize(parent->sdl, &area.w, &area.h);
+    } else {
+      plat_desktop_size(&area.w, &area.h);
+    }
+    centre_in(area, width, height, &x, &y);
+  } else if (flags & kPlatWindowDefaultPos) {
+    x = y = SDL_WINDOWPOS_UNDEFINED;
+  }
+  SDL_Window* sdl = SDL_CreateWindow(title ? title : "", x, y, width, height, sdl_flags);
+  if (!sdl && (sdl_flags & SDL_WINDOW_OPENGL)) {
+    // No GL visual: the soft device can still present into a plain window.
+    sdl = SDL_CreateWindow(title ? title : "", x, y, width, height,
+                           sdl_flags & ~static_cast<Uint32>(SDL_WINDOW_OPENGL));
+  }
+  if (!sdl) return nullptr;
+  auto* window = new PlatWindow{};
+  window->sdl = sdl;
+  window->flags = flags;
+  SDL_SetWindowData(sdl, kPlatWindowKey, window);
+  ++g_window_count;
+  if (!(flags & kPlatWindowHidden)) SDL_ShowWindow(sdl);
+  return window;
+}
+
+void plat_window_destroy(PlatWindow* window) {
+  if (!window) return;
+  if (window->grab_wanted && window->focused) SDL_SetRelativeMouseMode(SDL_FALSE);
+  SDL_DestroyWindow(window->sdl);
+  delete window;
+  --g_window_count;
+}
+
+SDL_Window* plat_window_sdl(PlatWindow* window) {
+  return window ? window->sdl : nullptr;
+}
+
+void plat_window_show(PlatWindow* window, bool shown) {
+  if (!window) return;
+  if (shown)
+    SDL_ShowWindow(window->sdl);
+  else
+    SDL_HideWindow(window->sdl);
+}
+
+bool plat_window_visible(PlatWindow* window) {
+  return window && (SDL_GetWindowFlags(window->sdl) & SDL_WINDOW_SHOWN) != 0;
+}
+
+void plat_window_set_title(PlatWindow* window, const char* title) {
+  if (window) SDL_SetWindowTitle(window->sdl, title ? title : "");
+}
+
+void plat_window_position(PlatWindow* window, int* x, int* y) {
+  *x = *y = 0;
+  if (window) SDL_GetWindowPosition(window->sdl, x, y);
+}
+
+void plat_window_move(PlatWindow* window, int x, int y) {
+  if (window) SDL_SetWindowPosition(window->sdl, x, y);
+}
+
+void plat_window_size(PlatWindow* window, int* width, int* height) {
+  *width = *height = 0;
+  if (window) SDL_GetWindowSize(window->sdl, width, height);
+}
+
+void plat_window_drawable_size(PlatWindow* window, int* width, int* height) {
+  *width = *height = 0;
+  if (window) SDL_GetWindowSizeInPixels(window->sdl, width, height);
+}
+
+std::uint32_t plat_window_id(PlatWindow* window) {
+  return window ? SDL_GetWindowID(window->sdl) : 0;
+}
+
+PlatRect plat_letterbox(int src_w, int src_h, int dst_w, int dst_h) {
+  if (src_w <= 0 || src_h <= 0 || dst_w <= 0 || dst_h <= 0) return {0, 0, 0, 0};
+  // Compare src_w / src_h with dst_w / dst_h in integers to keep exact fits exact.
+  const long long lhs = static_cast<long long>(dst_w) * src_h;
+  const long long rhs = static_cast<long long>(dst_h) * src_w;
+  PlatRect r{};
+  if (lhs <= rhs) {  // width limits
+    r.width = dst_w;
+    r.height = static_cast<int>(static_cast<long long>(src_h) * dst_w / src_w);
+  } else {
+    r.height = dst_h;
+    r.width = static_cast<int>(static_cast<long long>(src_w) * dst_h / src_h);
+  }
+  r.x = (dst_w - r.width) / 2;
+  r.y = (dst_h - r.height) / 2;
+  return r;
+}
+
+void plat_cursor_show(bool shown) {
+  if (g_video_up) SDL_ShowCursor(shown ? SDL_ENABLE : SDL_DISABLE);
+}
+
+bool plat_cursor_shown() {
+  return g_video_up && SDL_ShowCursor(SDL_QUERY) == SDL_ENABLE;
+}
+
+bool plat_cursor_set(PlatCursor shape) {
+  if (!g_video_up) return false;
+  static std::array<SDL_Cursor*, 14> cursors{};
+  static constexpr SDL_SystemCursor kSystem[] = {
+      SDL_SYSTEM_CURSOR_ARROW,     SDL_SYSTEM_CURSOR_IBEAM,  SDL_SYSTEM_CURSOR_WAIT,
+      SDL_SYSTEM_CURSOR_CROSSHAIR, SDL_SYSTEM_CURSOR_ARROW,  SDL_SYSTEM_CURSOR_SIZENWSE,
+      SDL_SYSTEM_CURSOR_SIZENESW,  SDL_SYSTEM_CURSOR_SIZEWE, SDL_SYSTEM_CURSOR_SIZENS,
+      SDL_SYSTEM_CURSOR_SIZEALL,   SDL_SYSTEM_CURSOR_NO,     SDL_SYSTEM_CURSOR_HAND,
+      SDL_SYSTEM_CURSOR_WAITARROW, SDL_SYSTEM_CURSOR_ARROW};
+  const auto index = static_cast<std::size_t>(shape);
+  if (index >= cursors.size()) return false;
+  if (!cursors[index]) cursors[index] = SDL_CreateSystemCursor(kSystem[index]);
+  if (!cursors[index]) return false;
+  SDL_SetCursor(cursors[index]);
+  return true;
+}
+
+void plat_mouse_warp_global(int x, int y) {
+  if (g_video_up) SDL_WarpMouseGlobal(x, y);
+}
+
+void plat_mouse_global(int* x, int* y) {
+  *x = *y = 0;
+  if (g_video_up) SDL_GetGlobalMouseState(x, y);
+}
+
+void plat_desktop_size(int* width, int* height) {
+  *width = *height = 0;
+  SDL_DisplayMode mode{};
+  if (g_video_up && SDL_GetDesktopDisplayMode(0, &mode) == 0) {
+    *width = mode.w;
+    *height = mode.h;
+  }
+}

@@ -1,0 +1,92 @@
+// Full screen: a real display mode of the picture's size at 60 Hz where the
+// display has one, else the desktop's own mode with the picture letterboxed.
+#include <SDL.h>
+
+#include "platform/display.h"
+#include "platform/display_internal.h"
+
+namespace {
+
+constexpr int kWantedHz = 60;
+
+int window_display(PlatWindow* window) {
+  const int index = window ? SDL_GetWindowDisplayIndex(window->sdl) : 0;
+  return index < 0 ? 0 : index;
+}
+
+// A mode that does not report its refresh rate counts as 60 Hz.
+bool find_mode(int display, int width, int height, int refresh_hz, SDL_DisplayMode* out) {
+  const int count = SDL_GetNumDisplayModes(display);
+  for (int i = 0; i < count; ++i) {
+    SDL_DisplayMode mode{};
+    if (SDL_GetDisplayMode(display, i, &mode) != 0) continue;
+    const int hz = mode.refresh_rate ? mode.refresh_rate : kWantedHz;
+    if (mode.w == width && mode.h == height && hz == refresh_hz) {
+      *out = mode;
+      return true;
+    }
+  }
+  return false;
+}
+
+void remember_windowed(PlatWindow* window) {
+  if (window->fullscreen != PlatFullscreen::Off) return;
+  SDL_GetWindowPosition(window->sdl, &window->windowed_x, &window->windowed_y);
+  SDL_GetWindowSize(window->sdl, &window->windowed_w, &window->windowed_h);
+}
+
+void restore_windowed(PlatWindow* window) {
+  SDL_SetWindowFullscreen(window->sdl, 0);
+  if (window->windowed_w > 0 && window->windowed_h > 0)
+    SDL_SetWindowSize(window->sdl, window->windowed_w, window->windowed_h);
+  SDL_SetWindowPosition(window->sdl, window->windowed_x, window->windowed_y);
+  window->fullscreen = PlatFullscreen::Off;
+}
+
+}  // namespace
+
+bool plat_display_has_mode(int width, int height, int refresh_hz) {
+  if (!plat_display_init()) return false;
+  SDL_DisplayMode mode{};
+  return find_mode(0, width, height, refresh_hz, &mode);
+}
+
+bool plat_fullscreen_possible(int width, int height) {
+  // The desktop fallback can show any picture that has a size at all.
+  return width > 0 && height > 0 && plat_display_init();
+}
+
+PlatFullscreen plat_window_set_fullscreen(PlatWindow* window, bool on, int width, int height) {
+  if (!window) return PlatFullscreen::Off;
+  if (!on) {
+    if (window->fullscreen != PlatFullscreen::Off) restore_windowed(window);
+    return window->fullscreen;
+  }
+  if (!plat_fullscreen_possible(width, height)) return window->fullscreen;
+  remember_windowed(window);
+  SDL_DisplayMode mode{};
+  if (find_mode(window_display(window), width, height, kWantedHz, &mode)) {
+    SDL_SetWindowSize(window->sdl, width, height);
+    if (SDL_SetWindowDisplayMode(window->sdl, &mode) == 0 &&
+        SDL_SetWindowFullscreen(window->sdl, SDL_WINDOW_FULLSCREEN) == 0) {
+      window->fullscreen = PlatFullscreen::Exclusive;
+      return window->fullscreen;
+    }
+  }
+  if (SDL_SetWindowFullscreen(window->sdl, SDL_WINDOW_FULLSCREEN_DESKTOP) == 0)
+    window->fullscreen = PlatFullscreen::Desktop;
+  return window->fullscreen;
+}
+
+PlatFullscreen plat_window_fullscreen(PlatWindow* window) {
+  return window ? window->fullscreen : PlatFullscreen::Off;
+}
+
+int plat_window_refresh_hz(PlatWindow* window) {
+  SDL_DisplayMode mode{};
+  if (!plat_display_available()) return kWantedHz;
+  const bool got = window && window->fullscreen == PlatFullscreen::Exclusive
+                       ? SDL_GetWindowDisplayMode(window->sdl, &mode) == 0
+                       : SDL_GetCurrentDisplayMode(window_display(window), &mode) == 0;
+  return got && mode.refresh_rate > 0 ? mode.refresh_rate : kWantedHz;
+}

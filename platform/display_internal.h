@@ -1,0 +1,19 @@
+// Internal to the display files: the record behind a PlatWindow.
+#pragma once
+#include "platform/display.h"
+
+struct SDL_Window;
+
+struct PlatWindow {
+  SDL_Window* sdl;
+  unsigned flags;  // PlatWindowFlag bits it was created with
+  bool close_requested;
+  bool focused;
+  bool grab_wanted;  // relative mouse while focused
+  PlatFullscreen fullscreen;
+  int windowed_x, windowed_y;  // client geometry to restore after full screen
+  int windowed_w, windowed_h;
+};
+
+// Key of the SDL window data that leads back to the PlatWindow.
+inline constexpr const char* kPlatWindowKey = "plat_window";

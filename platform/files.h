@@ -1,0 +1,15 @@
+// Opening the program's files by the names the game writes ("GFX\Tile1.png"):
+// backslashes become slashes, and a file that is read is looked for in the
+// working directory first, then next to the executable and in the installed
+// data folder, so the game also starts from a desktop menu.
+#pragma once
+#include <cstdio>
+#include <string>
+
+// Like fopen; null when the file is found nowhere (or cannot be created).
+// Files opened for writing are created relative to the working directory.
+std::FILE* plat_fopen(const char* name, const char* mode);
+// The path plat_fopen would read, or an empty string when there is none.
+std::string plat_find_file(const char* name);
+// The folder that holds the running program, without a trailing slash.
+std::string plat_executable_dir();
