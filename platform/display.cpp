@@ -49,6 +49,17 @@ void centre_in(const SDL_Rect& area, int w, int h, int* x, int* y) {
 bool plat_display_init() {
   if (g_video_up) return true;
   if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) return false;
+  // SDL falls back to drivers that show nothing when there is no display;
+  // a window there could never be seen, closed or typed into. Use them only
+  // when asked for by name.
+  const char* driver = SDL_GetCurrentVideoDriver();
+  const char* asked = SDL_getenv("SDL_VIDEODRIVER");
+  const bool invisible = driver && (std::strcmp(driver, "offscreen") == 0 ||
+                                    std::strcmp(driver, "dummy") == 0);
+  if (invisible && !(asked && std::strcmp(asked, driver) == 0)) {
+    SDL_QuitSubSystem(SDL_INIT_VIDEO);
+    return false;
+  }
   g_video_up = true;
   return true;
 }
