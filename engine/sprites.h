@@ -21,10 +21,10 @@ enum EngTextureFormat : std::int32_t {
 inline constexpr int kMaxTextureSide = 8192;
 
 struct TextureRecord {
-  PlatTexture texture;       // the device texture; replaced in place by a colour key
-  char* file_name;           // runtime string, file loads only
+  PlatTexture texture;  // the device texture; replaced in place by a colour key
+  char* file_name;      // runtime string, file loads only
   std::int32_t render_target;
-  std::int32_t format;       // EngTextureFormat of level 0
+  std::int32_t format;  // EngTextureFormat of level 0
   std::int32_t height, width;
   // CPU copy of level 0 (0xAARRGGBB, rows top-down, width × height) from the
   // main heap. Alpha is 0xFF everywhere in formats without alpha. Grabs,
@@ -37,31 +37,31 @@ struct SpriteDrawEntry;
 // Per-sprite collision state: the CPU picture of the sprite as last rendered
 // for a test, and the bounding box of the last tested position.
 struct SpriteCollision {
-  std::uint32_t* picture;    // main heap, picture_width × picture_height
+  std::uint32_t* picture;  // main heap, picture_width × picture_height
   std::int32_t picture_width, picture_height;
-  std::int32_t picture_capacity;   // texels allocated
-  std::int32_t box[4];       // left, top, right, bottom
+  std::int32_t picture_capacity;  // texels allocated
+  std::int32_t box[4];            // left, top, right, bottom
   float cached_angle;
   std::int32_t cached_x, cached_y;
   std::int32_t cache_valid;  // picture rendered since this sprite's last pass
 };
 
 struct SpriteRecord {
-  std::intptr_t batcher;     // no separate batcher object on this platform
-  EngHandle texture;         // TextureRecord address; never 0
-  float place[2];            // translation of the entry being drawn (scratch)
+  std::intptr_t batcher;  // no separate batcher object on this platform
+  EngHandle texture;      // TextureRecord address; never 0
+  float place[2];         // translation of the entry being drawn (scratch)
   float centre[3];
   float scale[2];
   std::int32_t begin_flags;
   std::int32_t texture_height, texture_width;
-  float angle;               // radians, clockwise on screen
+  float angle;  // radians, clockwise on screen
   float depth;
   std::uint8_t animated;
-  float frame_timer;         // 1/60-second units since the last advance
+  float frame_timer;  // 1/60-second units since the last advance
   std::int32_t last_frame;
   std::int32_t current_frame;
-  float speed;               // frames per second; 0 = no automatic advance
-  std::int32_t source[4];    // scratch: frame rectangle being drawn
+  float speed;             // frames per second; 0 = no automatic advance
+  std::int32_t source[4];  // scratch: frame rectangle being drawn
   std::int32_t frame_width, frame_height;
   std::int32_t frame_step;
   std::int32_t src_blend, dst_blend;
@@ -90,8 +90,8 @@ enum EngBoxKind : std::int32_t { kBoxOutline = 4, kBoxFilled = 5 };
 
 struct BoxEntry {
   std::int32_t left, top, right, bottom;
-  std::int32_t kind;         // EngBoxKind
-  std::uint32_t colour;      // written raw
+  std::int32_t kind;     // EngBoxKind
+  std::uint32_t colour;  // written raw
 };
 
 // The font description a D3DX font was made from; fonts draw nothing here.
@@ -103,7 +103,7 @@ struct FontDesc {
 };
 
 struct FontRecord {
-  std::intptr_t font;        // no font object on this platform
+  std::intptr_t font;  // no font object on this platform
   std::intptr_t batcher;
   FontDesc desc;
 };
@@ -111,7 +111,7 @@ struct FontRecord {
 // One queued text of a font; nothing in the program queues one.
 struct FontTextEntry {
   EngHandle font;
-  char* text;                // runtime string
+  char* text;  // runtime string
   std::int32_t x, y;
   std::uint32_t colour;
 };
@@ -150,6 +150,13 @@ void eng_texture_upload(TextureRecord* texture);
 void eng_texture_colour_key(TextureRecord* texture, std::int32_t colour);
 // Removes a texture record (and its device texture and CPU copy).
 void eng_texture_remove(TextureRecord* texture);
+// File load through the image library, at the file's own size, opaque black
+// made transparent; without alpha every texel is opaque. Stores error 18 and
+// returns null on failure.
+TextureRecord* eng_texture_load_file(const char* file, bool alpha);
+// Runtime image to texture: flip stores the rows upside down; alpha 1 keeps
+// the image's alpha. 0 when the image does not exist.
+EngHandle eng_texture_transfer(std::intptr_t image, int flip, int alpha);
 
 // Queues a draw of the sprite with the given frame number.
 void eng_sprite_queue(SpriteRecord* sprite, float x, float y, int alpha, int frame);
@@ -161,3 +168,10 @@ void eng_sprite_frame_rect(const SpriteRecord& sprite, int frame, std::int32_t r
 // Advances the animation timer once, as the pass does for a sprite's first
 // drawn entry of a frame.
 void eng_sprite_advance(SpriteRecord& sprite, float frame_time);
+
+// Largest side of a collision picture.
+inline constexpr int kMaxPictureSide = 8192;
+// Renders the sprite as it is now (scale, angle, frame) centred in a
+// width × height picture on transparent black; false when no picture can be
+// made (it is then empty).
+bool eng_collision_render(SpriteRecord& sprite, int width, int height);

@@ -1,0 +1,177 @@
+// Texture records: adding and removing them with their device texture and
+// CPU copy, file loads through the image library's decoders, the colour key,
+// and the other texture sources (runtime images, empty textures, grabs).
+#include <algorithm>
+#include <cstring>
+
+#include "engine/sprites.h"
+#include "engine/state.h"
+#include "image/image.h"
+#include "runtime/heap.h"
+#include "runtime/lists.h"
+#include "runtime/strings.h"
+
+namespace {
+constexpr std::int32_t kErrorTexture = kEngTextureFailed;
+constexpr std::uint32_t kOpaqueBlack = 0xFF000000u;
+
+bool has_alpha(std::int32_t format) {
+  return format == kFormatA8R8G8B8;
+}
+
+// Pixel (x, y), y from the top, of a 24- or 32-bit bottom-up bitmap as
+// 0xAARRGGBB; 24-bit pixels are opaque.
+std::uint32_t bitmap_pixel(const ImgBitmap& bitmap, int x, int y) {
+  const int bytes = bitmap.bits_per_pixel / 8;
+  const std::uint8_t* p =
+      bitmap.pixels + static_cast<std::size_t>(bitmap.height - 1 - y) * bitmap.pitch + x * bytes;
+  const std::uint32_t alpha = bytes == 4 ? p[3] : 0xFFu;
+  return alpha << 24 | std::uint32_t{p[2]} << 16 | std::uint32_t{p[1]} << 8 | p[0];
+}
+
+bool readable(const ImgBitmap* bitmap) {
+  return bitmap && bitmap->kind == kImgKindBitmap && bitmap->pixels &&
+         (bitmap->bits_per_pixel == 24 || bitmap->bits_per_pixel == 32) && bitmap->width > 0 &&
+         bitmap->height > 0 && bitmap->pitch >= bitmap->width * (bitmap->bits_per_pixel / 8);
+}
+
+// Copies a bitmap into a texture of its size. flip stores the rows upside
+// down; without keep_alpha every texel is opaque.
+void copy_bitmap(const ImgBitmap& bitmap, TextureRecord& texture, bool flip, bool keep_alpha) {
+  for (int y = 0; y < bitmap.height; ++y) {
+    const int row = flip ? bitmap.height - 1 - y : y;
+    std::uint32_t* out = texture.texels + static_cast<std::size_t>(row) * texture.width;
+    for (int x = 0; x < bitmap.width; ++x) {
+      const std::uint32_t texel = bitmap_pixel(bitmap, x, y);
+      out[x] = keep_alpha ? texel : texel | kOpaqueBlack;
+    }
+  }
+}
+
+// Opaque black becomes transparent black; formats without alpha cannot hold
+// the transparency, so there it stays black.
+void key_black_on_load(TextureRecord& texture) {
+  if (!has_alpha(texture.format)) return;
+  const std::size_t count = static_cast<std::size_t>(texture.width) * texture.height;
+  std::replace(texture.texels, texture.texels + count, kOpaqueBlack, 0u);
+}
+
+TextureRecord* fail(TextureRecord* texture) {
+  if (texture) eng_texture_remove(texture);
+  g_engine.screen.last_error = kErrorTexture;
+  return nullptr;
+}
+}  // namespace
+
+TextureRecord* eng_texture_add(int width, int height, EngTextureFormat format) {
+  ListHeader* list = g_engine.textures.header;
+  PlatVideo* video = g_engine.screen.video;
+  if (!list || !video || width < 1 || height < 1 || width > kMaxTextureSide ||
+      height > kMaxTextureSide)
+    return nullptr;
+  auto* texture = static_cast<TextureRecord*>(rt_list_add(list));
+  if (!texture) return nullptr;
+  texture->format = format;
+  texture->width = width;
+  texture->height = height;
+  texture->texels = static_cast<std::uint32_t*>(
+      rt_heap_alloc(rt_main_heap, static_cast<std::size_t>(width) * height * 4));
+  texture->texture = texture->texels ? plat_texture_create(video, width, height) : 0;
+  if (!texture->texture) {
+    eng_texture_remove(texture);
+    return nullptr;
+  }
+  return texture;
+}
+
+void eng_texture_remove(TextureRecord* texture) {
+  if (!eng_find_texture(reinterpret_cast<EngHandle>(texture))) return;
+  if (texture->texture && g_engine.screen.video)
+    plat_texture_destroy(g_engine.screen.video, texture->texture);
+  rt_heap_free(rt_main_heap, texture->texels);
+  texture->texels = nullptr;
+  rt_list_delete(g_engine.textures.header);
+}
+
+void eng_texture_upload(TextureRecord* texture) {
+  if (!texture->texture || !g_engine.screen.video) return;
+  plat_texture_upload(g_engine.screen.video, texture->texture, 0, 0, texture->width,
+                      texture->height, texture->texels, texture->width);
+}
+
+void eng_texture_colour_key(TextureRecord* texture, std::int32_t colour) {
+  const auto c = static_cast<std::uint32_t>(colour);
+  const std::uint32_t key = kOpaqueBlack | (c & 0xFF) << 16 | (c & 0xFF00) | (c >> 16 & 0xFF);
+  const std::size_t count = static_cast<std::size_t>(texture->width) * texture->height;
+  // A texture without alpha reads as opaque; its copy already holds alpha 0xFF.
+  std::replace(texture->texels, texture->texels + count, key, 0u);
+  texture->format = kFormatA8R8G8B8;
+  eng_texture_upload(texture);
+}
+
+TextureRecord* eng_texture_load_file(const char* file, bool alpha) {
+  if (!g_engine.textures.header) return nullptr;
+  const std::intptr_t image = file && *file ? img_load(-1, file) : 0;
+  const ImgBitmap* bitmap = image ? img_bitmap(image) : nullptr;
+  TextureRecord* texture = nullptr;
+  if (readable(bitmap))
+    texture =
+        eng_texture_add(bitmap->width, bitmap->height, alpha ? kFormatA8R8G8B8 : kFormatX8R8G8B8);
+  if (texture) {
+    copy_bitmap(*bitmap, *texture, false, alpha);
+    key_black_on_load(*texture);
+    eng_texture_upload(texture);
+    rt_str_set(&texture->file_name, file);
+  }
+  if (image) img_free(image);
+  return texture ? texture : fail(nullptr);
+}
+
+EngHandle eng_texture_load(const char* file) {
+  return reinterpret_cast<EngHandle>(eng_texture_load_file(file, false));
+}
+
+EngHandle eng_texture_transfer(std::intptr_t image, int flip, int alpha) {
+  if (!g_engine.textures.header) return 0;
+  const ImgBitmap* bitmap = img_bitmap(image);
+  if (!bitmap) return 0;
+  if (!readable(bitmap)) return reinterpret_cast<EngHandle>(fail(nullptr));
+  TextureRecord* texture = eng_texture_add(bitmap->width, bitmap->height,
+                                           alpha == 1 ? kFormatA8R8G8B8 : kFormatX8R8G8B8);
+  if (!texture) return reinterpret_cast<EngHandle>(fail(nullptr));
+  copy_bitmap(*bitmap, *texture, flip != 0, alpha == 1);
+  eng_texture_upload(texture);
+  return reinterpret_cast<EngHandle>(texture);
+}
+
+EngHandle eng_texture_from_image(std::intptr_t image_id) {
+  return eng_texture_transfer(image_id, 0, 0);
+}
+
+EngHandle eng_texture_create(int width, int height) {
+  if (!g_engine.textures.header) return 0;
+  TextureRecord* texture = eng_texture_add(width, height, kFormatA8R8G8B8);
+  if (!texture) return reinterpret_cast<EngHandle>(fail(nullptr));
+  eng_texture_upload(texture);
+  return reinterpret_cast<EngHandle>(texture);
+}
+
+EngHandle eng_texture_grab(EngHandle source_handle, int x, int y, int width, int height) {
+  const TextureRecord* source = eng_find_texture(source_handle);
+  if (!source) return 0;
+  TextureRecord* texture = eng_texture_add(width, height, kFormatA8R8G8B8);
+  if (!texture) return 0;
+  // The part of the rectangle inside the source is copied; the rest stays
+  // transparent black.
+  const long long left = std::max<long long>(x, 0);
+  const long long top = std::max<long long>(y, 0);
+  const long long right = std::min<long long>(static_cast<long long>(x) + width, source->width);
+  const long long bottom = std::min<long long>(static_cast<long long>(y) + height, source->height);
+  for (long long row = top; row < bottom; ++row) {
+    const std::uint32_t* from = source->texels + row * source->width + left;
+    std::uint32_t* to = texture->texels + (row - y) * width + (left - x);
+    if (right > left) std::memcpy(to, from, static_cast<std::size_t>(right - left) * 4);
+  }
+  eng_texture_upload(texture);
+  return reinterpret_cast<EngHandle>(texture);
+}
