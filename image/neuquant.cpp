@@ -1,0 +1,223 @@
+// The NeuQuant quantiser in its four-channel form: a one-dimensional
+// self-organising map of 2^depth neurons trained on a sample of the pixels in
+// a gamma-adjusted space (gamma 1.8), with frequency-biased competition. The
+// network is kept as separate channel arrays so that the competition loop,
+// which is where the time goes, runs over plain integer arrays.
+#include "image/neuquant.h"
+
+#include <algorithm>
+#include <climits>
+#include <cmath>
+#include <cstdlib>
+
+namespace {
+constexpr int kCycles = 100;
+constexpr int kNetBiasShift = 4;  // channel values are kept << 4
+constexpr int kIntBiasShift = 16;
+constexpr int kIntBias = 1 << kIntBiasShift;
+constexpr int kGammaShift = 10;
+constexpr int kBetaShift = 10;
+constexpr int kBeta = kIntBias >> kBetaShift;
+constexpr int kBetaGamma = kIntBias << (kGammaShift - kBetaShift);
+constexpr int kRadiusBiasShift = 6;
+constexpr int kInitRadius = 32 << kRadiusBiasShift;
+constexpr int kRadiusDec = 30;
+constexpr int kAlphaBiasShift = 10;
+constexpr int kInitAlpha = 1 << kAlphaBiasShift;
+constexpr int kRadBiasShift = 8;
+constexpr int kRadBias = 1 << kRadBiasShift;
+constexpr int kAlphaRadBias = 1 << (kAlphaBiasShift + kRadBiasShift);
+constexpr double kGamma = 1.8;
+constexpr std::array<std::size_t, 4> kPrimes = {499, 491, 487, 503};
+constexpr int kMaxNet = 256;
+
+struct GammaTables {
+  std::array<int, 256> to_net{};  // 8-bit value -> network value (<< 4)
+  std::array<std::uint8_t, 256 << kNetBiasShift> to_value{};
+  GammaTables() {
+    for (int v = 0; v < 256; ++v)
+      to_net[v] = static_cast<int>(
+          std::lround(255.0 * std::pow(v / 255.0, 1.0 / kGamma) * (1 << kNetBiasShift)));
+    for (int n = 0; n < (256 << kNetBiasShift); ++n) {
+      double v = 255.0 * std::pow(n / (255.0 * (1 << kNetBiasShift)), kGamma);
+      to_value[n] = static_cast<std::uint8_t>(std::clamp(std::lround(v), 0L, 255L));
+    }
+  }
+};
+
+const GammaTables& gamma_tables() {
+  static const GammaTables tables;
+  return tables;
+}
+
+// Channel arrays of the network: 0 blue, 1 green, 2 red, 3 alpha.
+struct Network {
+  int size = 0;
+  alignas(32) std::array<std::array<int, kMaxNet>, 4> ch{};
+  alignas(32) std::array<int, kMaxNet> bias{};
+  alignas(32) std::array<int, kMaxNet> freq{};
+  alignas(32) std::array<int, kMaxNet> dist{};
+  std::array<int, 33> radpower{};
+
+  explicit Network(int neurons) : size(neurons) {
+    for (int i = 0; i < size; ++i) {
+      int grey = (i << (kNetBiasShift + 8)) / size;
+      ch[0][i] = ch[1][i] = ch[2][i] = grey;
+      ch[3][i] = 255 << kNetBiasShift;
+      freq[i] = kIntBias / size;
+    }
+  }
+
+  // Finds the neuron closest to the sample after bias, updating the
+  // frequencies; the unbiased winner gains frequency.
+  int contest(const std::array<int, 4>& s) {
+    for (int i = 0; i < size; ++i)
+      dist[i] = std::abs(ch[0][i] - s[0]) + std::abs(ch[1][i] - s[1]) + std::abs(ch[2][i] - s[2]) +
+                std::abs(ch[3][i] - s[3]);
+    int best = INT_MAX, best_pos = 0, best_biased = INT_MAX, best_biased_pos = 0;
+    for (int i = 0; i < size; ++i) {
+      if (dist[i] < best) {
+        best = dist[i];
+        best_pos = i;
+      }
+      int biased = dist[i] - (bias[i] >> (kIntBiasShift - kNetBiasShift));
+      if (biased < best_biased) {
+        best_biased = biased;
+        best_biased_pos = i;
+      }
+    }
+    for (int i = 0; i < size; ++i) {
+      int beta_freq = freq[i] >> kBetaShift;
+      freq[i] -= beta_freq;
+      bias[i] += beta_freq << kGammaShift;
+    }
+    freq[best_pos] += kBeta;
+    bias[best_pos] -= kBetaGamma;
+    return best_biased_pos;
+  }
+
+  void move(int i, int amount, int scale, const std::array<int, 4>& s) {
+    for (int c = 0; c < 4; ++c) ch[c][i] -= amount * (ch[c][i] - s[c]) / scale;
+  }
+
+  void alter_neighbours(int rad, int i, const std::array<int, 4>& s) {
+    int lo = std::max(i - rad, -1), hi = std::min(i + rad, size);
+    for (int j = i + 1, k = i - 1, m = 1; j < hi || k > lo; ++m) {
+      int amount = radpower[m];
+      if (j < hi) move(j++, amount, kAlphaRadBias, s);
+      if (k > lo) move(k--, amount, kAlphaRadBias, s);
+    }
+  }
+
+  void set_radpower(int rad, int alpha) {
+    for (int i = 0; i < rad; ++i)
+      radpower[i] = alpha * (((rad * rad - i * i) * kRadBias) / (rad * rad));
+  }
+};
+
+std::size_t choose_step(std::size_t length_bytes) {
+  for (std::size_t prime : kPrimes)
+    if (length_bytes % prime != 0) return prime * 4;
+  return kPrimes.back() * 4;
+}
+
+void learn(Network& net, std::span<const std::uint8_t> bgra) {
+  const GammaTables& gamma = gamma_tables();
+  const std::size_t pixels = bgra.size() / 4;
+  const std::size_t length = pixels * 4;
+  const int sample_factor = static_cast<int>(std::min<std::size_t>(pixels / 262144 + 1, 10));
+  const int alpha_dec = 30 + (sample_factor - 1) / 3;
+  const std::size_t samples = pixels / static_cast<std::size_t>(sample_factor);
+  const std::size_t delta = std::max<std::size_t>(samples / kCycles, 1);
+  const std::size_t step = choose_step(length);
+  int alpha = kInitAlpha, radius = kInitRadius;
+  int rad = radius >> kRadiusBiasShift;
+  if (rad <= 1) rad = 0;
+  net.set_radpower(rad, alpha);
+  std::size_t pos = 0;
+  for (std::size_t i = 0; i < samples;) {
+    const std::uint8_t* p = &bgra[pos];
+    const std::array<int, 4> s = {gamma.to_net[p[0]], gamma.to_net[p[1]], gamma.to_net[p[2]],
+                                  p[3] << kNetBiasShift};
+    int winner = net.contest(s);
+    net.move(winner, alpha, kInitAlpha, s);
+    if (rad) net.alter_neighbours(rad, winner, s);
+    pos = (pos + step) % length;
+    if (++i % delta == 0) {
+      alpha -= alpha / alpha_dec;
+      radius -= radius / kRadiusDec;
+      rad = radius >> kRadiusBiasShift;
+      if (rad <= 1) rad = 0;
+      net.set_radpower(rad, alpha);
+    }
+  }
+}
+}  // namespace
+
+ImgPalette img_neuquant(std::span<const std::uint8_t> bgra, std::int32_t colours) {
+  ImgPalette palette;
+  colours = std::clamp(colours, 2, kMaxNet);
+  Network net(colours);
+  if (bgra.size() >= 4) learn(net, bgra);
+  const GammaTables& gamma = gamma_tables();
+  constexpr int kTop = (256 << kNetBiasShift) - 1;
+  for (int i = 0; i < colours; ++i) {
+    for (int c = 0; c < 3; ++c)
+      palette.bgra[i][c] = gamma.to_value[std::clamp(net.ch[c][i], 0, kTop)];
+    int a = (net.ch[3][i] + (1 << (kNetBiasShift - 1))) >> kNetBiasShift;
+    palette.bgra[i][3] = static_cast<std::uint8_t>(std::clamp(a, 0, 255));
+  }
+  palette.count = colours;
+  return palette;
+}
+
+ImgNearest::ImgNearest(const ImgPalette& palette) : palette_(palette), cache_(1 << 16, 0) {
+  std::array<int, 256> order{};
+  for (int i = 0; i < palette.count; ++i) order[i] = i;
+  std::sort(order.begin(), order.begin() + palette.count,
+            [&](int a, int b) { return palette.bgra[a][1] < palette.bgra[b][1]; });
+  for (int i = 0; i < palette.count; ++i) {
+    by_green_[i] = static_cast<std::uint8_t>(order[i]);
+    green_[i] = palette.bgra[order[i]][1];
+  }
+}
+
+std::int32_t ImgNearest::find(int blue, int green, int red, int alpha) {
+  const std::uint32_t colour = static_cast<std::uint32_t>(blue) | (green << 8) | (red << 16) |
+                               (static_cast<std::uint32_t>(alpha) << 24);
+  const std::uint32_t slot = (colour * 2654435761u) >> 16;
+  const std::uint64_t hit = cache_[slot];
+  if ((hit >> 40) != 0 && static_cast<std::uint32_t>(hit >> 8) == colour)
+    return static_cast<std::int32_t>(hit & 0xff);
+  std::int32_t index = search(blue, green, red, alpha);
+  cache_[slot] =
+      (std::uint64_t{1} << 40) | (std::uint64_t{colour} << 8) | static_cast<std::uint64_t>(index);
+  return index;
+}
+
+// Walks outwards from the entries of the nearest green; an entry whose green
+// alone is farther than the best distance ends that direction.
+std::int32_t ImgNearest::search(int blue, int green, int red, int alpha) const {
+  const int count = palette_.count;
+  int start = static_cast<int>(std::lower_bound(green_.begin(), green_.begin() + count, green) -
+                               green_.begin());
+  int best = INT_MAX, best_index = 0;
+  auto visit = [&](int sorted) {
+    const auto& e = palette_.bgra[by_green_[sorted]];
+    int dg = e[1] - green;
+    if (dg * dg >= best) return false;
+    int db = e[0] - blue, dr = e[2] - red, da = e[3] - alpha;
+    int d = db * db + dg * dg + dr * dr + da * da;
+    if (d < best || (d == best && by_green_[sorted] < best_index)) {
+      best = d;
+      best_index = by_green_[sorted];
+    }
+    return true;
+  };
+  bool up = true, down = true;
+  for (int k = 0; up || down; ++k) {
+    if (up) up = start + k < count && visit(start + k);
+    if (down) down = start - 1 - k >= 0 && visit(start - 1 - k);
+  }
+  return best_index;
+}

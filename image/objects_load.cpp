@@ -1,0 +1,201 @@
+// Loading images from files and memory: bitmap files, icon files, then the
+// registered decoders, in that order; plus the decoder table and the one
+// decode state every load shares.
+#include <cstring>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "image/bmp_read.h"
+#include "image/image.h"
+#include "runtime/heap.h"
+#include "runtime/objects.h"
+
+namespace {
+constexpr int kMaxDecoders = 16;
+const ImageDecoder* g_decoders[kMaxDecoders];
+int g_decoder_count = 0;
+ImageDecodeState* g_state = nullptr;
+
+// What a load attempt produced: the handle of a bitmap or icon record.
+struct Loaded {
+  std::intptr_t handle = 0;
+  std::int32_t source_depth = 0;
+};
+
+bool starts_bmp(std::span<const std::uint8_t> head) {
+  return head.size() >= 2 && head[0] == 'B' && head[1] == 'M';
+}
+
+bool starts_ico(std::span<const std::uint8_t> head) {
+  return head.size() >= 4 && head[0] == 0 && head[1] == 0 && head[2] == 1 && head[3] == 0;
+}
+
+Loaded bitmap_loaded(ImgBitmap* bitmap, std::int32_t source_bits) {
+  return {reinterpret_cast<std::intptr_t>(bitmap), source_bits};
+}
+
+Loaded icon_loaded(ImgIcon* icon) {
+  if (!icon) return {};
+  return {reinterpret_cast<std::intptr_t>(icon), icon->colour->bits_per_pixel};
+}
+
+// A bitmap file keeps 24 bits as loaded; a 32-bit one becomes 24-bit as the
+// other depths already are, losing its alpha.
+Loaded load_bmp_file(std::span<const std::uint8_t> data) {
+  std::int32_t source_bits = 0;
+  ImgBitmap* bitmap = img_bmp_read(data.data(), data.size(), &source_bits);
+  if (bitmap && bitmap->bits_per_pixel == 32) {
+    if (ImgBitmap* converted = img_bitmap_to24(bitmap)) {
+      img_bitmap_destroy(bitmap);
+      bitmap = converted;
+    }
+  }
+  return bitmap ? bitmap_loaded(bitmap, source_bits) : Loaded{};
+}
+
+// Creates the picture of the decoder that accepted the data, then closes the
+// decoder (and the file). A failed decode still yields the picture.
+Loaded decode_picture(ImageDecodeState* state) {
+  ImgBitmap* bitmap = nullptr;
+  if (state->depth == 24 || state->depth == 32)
+    bitmap = img_bitmap_create(state->width, state->height, state->depth);
+  if (bitmap) state->decoder->decode(state, bitmap->pixels, bitmap->pitch, kImgDecodeBottomUp);
+  state->decoder->close(state);
+  if (!state->from_memory && state->file) {
+    std::fclose(state->file);
+    state->file = nullptr;
+  }
+  return bitmap ? bitmap_loaded(bitmap, state->source_depth) : Loaded{};
+}
+
+Loaded decode_file(const char* path) {
+  ImageDecodeState* state = img_decode_state();
+  if (!state) return {};
+  std::memset(state, 0, sizeof *state);
+  state->path = path;
+  state->file = img_open_file(path, "rb");
+  if (!state->file) return {};
+  for (int i = 0; i < g_decoder_count; ++i) {
+    std::fseek(state->file, 0, SEEK_SET);
+    if (g_decoders[i]->probe(state)) {
+      state->decoder = g_decoders[i];
+      return decode_picture(state);
+    }
+  }
+  std::fclose(state->file);
+  state->file = nullptr;
+  return {};
+}
+
+Loaded decode_memory(std::span<const std::uint8_t> data) {
+  ImageDecodeState* state = img_decode_state();
+  if (!state) return {};
+  std::memset(state, 0, sizeof *state);
+  state->memory = data.data();
+  state->memory_size = static_cast<std::int32_t>(data.size());
+  state->from_memory = 1;
+  for (int i = 0; i < g_decoder_count; ++i) {
+    std::memset(state->priv, 0, sizeof state->priv);
+    if (g_decoders[i]->probe(state)) {
+      state->decoder = g_decoders[i];
+      return decode_picture(state);
+    }
+  }
+  return {};
+}
+
+bool read_whole_file(const char* path, std::vector<std::uint8_t>* out) {
+  std::FILE* file = img_open_file(path, "rb");
+  if (!file) return false;
+  std::uint8_t buffer[65536];
+  std::size_t got = 0;
+  while ((got = std::fread(buffer, 1, sizeof buffer, file)) > 0)
+    out->insert(out->end(), buffer, buffer + got);
+  bool ok = !std::ferror(file);
+  std::fclose(file);
+  return ok;
+}
+
+Loaded load_file(const char* path) {
+  std::vector<std::uint8_t> data;
+  if (!read_whole_file(path, &data)) return {};
+  if (starts_bmp(data))
+    if (Loaded bmp = load_bmp_file(data); bmp.handle) return bmp;
+  if (starts_ico(data))
+    if (Loaded ico = icon_loaded(img_ico_read(data.data(), data.size())); ico.handle) return ico;
+  data = {};
+  return decode_file(path);
+}
+
+Loaded load_memory(std::span<const std::uint8_t> data) {
+  if (starts_bmp(data)) {
+    std::int32_t source_bits = 0;
+    if (ImgBitmap* bitmap = img_bmp_read(data.data(), data.size(), &source_bits))
+      return bitmap_loaded(bitmap, source_bits);
+  }
+  if (starts_ico(data))
+    if (Loaded ico = icon_loaded(img_ico_read(data.data(), data.size())); ico.handle) return ico;
+  return decode_memory(data);
+}
+
+std::intptr_t store(std::intptr_t id, ImageObject* image, Loaded loaded) {
+  if (!loaded.handle) {
+    if (id == -1) rt_object_release(img_objects(), reinterpret_cast<std::intptr_t>(image));
+    return 0;
+  }
+  return img_finish_record(id, image, loaded.handle, loaded.source_depth);
+}
+}  // namespace
+
+void img_decoders_init() {
+  g_decoder_count = 0;
+  if (!g_state)
+    g_state = static_cast<ImageDecodeState*>(rt_heap_alloc(rt_heap_main(), sizeof *g_state));
+  else
+    std::memset(g_state, 0, sizeof *g_state);
+}
+
+void img_register_decoder(const ImageDecoder* decoder) {
+  if (!decoder || g_decoder_count >= kMaxDecoders) return;
+  g_decoders[g_decoder_count++] = decoder;
+}
+
+ImageDecodeState* img_decode_state() {
+  // Loads may come before the library set-up in tests; the state is then
+  // made on first use.
+  if (!g_state)
+    g_state = static_cast<ImageDecodeState*>(rt_heap_alloc(rt_heap_main(), sizeof *g_state));
+  return rt_thread_data(g_state);
+}
+
+std::FILE* img_open_file(const char* path, const char* mode) {
+  if (!path || !*path) return nullptr;
+  std::string native(path);
+  for (char& c : native)
+    if (c == '\\') c = '/';
+  return std::fopen(native.c_str(), mode);
+}
+
+std::intptr_t img_load(std::intptr_t id, const char* path) {
+  return img_load_file(id, path, 0);
+}
+
+std::intptr_t img_load_file(std::intptr_t id, const char* path, std::int32_t /*flags*/) {
+  auto* image = static_cast<ImageObject*>(rt_object_alloc(img_objects(), id));
+  if (!image) return 0;
+  return store(id, image, path ? load_file(path) : Loaded{});
+}
+
+std::intptr_t img_catch_memory(std::intptr_t id, const void* memory) {
+  return img_catch(id, memory, 10000000);
+}
+
+std::intptr_t img_catch(std::intptr_t id, const void* memory, std::int32_t size) {
+  auto* image = static_cast<ImageObject*>(rt_object_alloc(img_objects(), id));
+  if (!image) return 0;
+  if (!memory || size <= 0) return store(id, image, {});
+  std::span<const std::uint8_t> data(static_cast<const std::uint8_t*>(memory),
+                                     static_cast<std::size_t>(size));
+  return store(id, image, load_memory(data));
+}
