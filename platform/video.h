@@ -6,13 +6,18 @@
 #include <cstdint>
 #include <span>
 
-struct PlatVideo;     // a device
-struct PlatWindow;    // see platform/display.h
+struct PlatVideo;                   // a device
+struct PlatWindow;                  // see platform/display.h
 using PlatTexture = std::intptr_t;  // 0 is no texture
 
 enum class PlatVideoBackend { Auto, GL, Soft };
 
-// D3DBLEND factors.
+// D3DBLEND factors. The back buffer has no alpha, so destination alpha reads
+// as 1: DestAlpha acts as One, InvDestAlpha and SrcAlphaSat as Zero.
+// BothSrcAlpha and BothInvSrcAlpha as the source factor also set the
+// destination factor (InvSrcAlpha, SrcAlpha); given as the destination
+// factor they stand for that destination half. Values outside 1 … 13 count
+// as One for the source and Zero for the destination.
 enum PlatBlend : int {
   kBlendZero = 1,
   kBlendOne = 2,
@@ -33,49 +38,68 @@ enum PlatBlend : int {
 // screen = (m[0]*lx + m[2]*ly + m[4], m[1]*lx + m[3]*ly + m[5]). Texels come
 // from the source rectangle of the texture (in texels; may reach outside, the
 // sampler clamps at the texture's edges). Colour is the texel modulated by
-// alpha / 255 in its alpha only.
+// alpha / 255 in its alpha only. Pixel centres are at half-integer screen
+// positions, so an unrotated quad at scale 1 and an integer position shows
+// its texels one to one.
 struct PlatQuad {
   PlatTexture texture;
   float src_left, src_top, src_right, src_bottom;
   float centre_x, centre_y;
   float m[6];
-  float depth;          // 0 … 1, tested less-or-equal and written
-  std::uint8_t alpha;   // 0 … 255
-  int src_blend;        // PlatBlend
-  int dst_blend;        // PlatBlend
+  float depth;         // 0 … 1, tested less-or-equal and written; outside: not drawn
+  std::uint8_t alpha;  // 0 … 255
+  int src_blend;       // PlatBlend
+  int dst_blend;       // PlatBlend
 };
 
-// Creates a device of width × height for a window (or, for soft, for no
-// window at all when window is null). Auto picks gl and falls back to soft;
-// the environment variable SHOOTER_VIDEO=gl|soft overrides Auto.
+// False when SHOOTER_VIDEO=soft forces the CPU device; the display then
+// creates its windows without OpenGL.
+bool plat_video_gl_wanted();
+
+// Creates a device with a width × height back buffer presenting into a
+// window. Auto picks gl and falls back to soft when no OpenGL 3.3 core
+// context can be made; SHOOTER_VIDEO=gl|soft overrides Auto. With a null
+// window, Auto and Soft give a headless soft device, and GL renders
+// off-screen through a hidden window of its own (needs a display).
+// Null on failure; plat_video_last_error() then says why.
 PlatVideo* plat_video_create(PlatVideoBackend backend, PlatWindow* window, int width, int height);
 void plat_video_destroy(PlatVideo* video);
 PlatVideoBackend plat_video_backend(const PlatVideo* video);
+const char* plat_video_last_error();
 
-// Textures hold 32-bit texels, 0xAARRGGBB in native order (B, G, R, A bytes).
+// Textures hold 32-bit texels, 0xAARRGGBB in native order (B, G, R, A bytes),
+// and start transparent black. Sides are 1 … 16384; 0 on failure.
 PlatTexture plat_texture_create(PlatVideo* video, int width, int height);
 void plat_texture_destroy(PlatVideo* video, PlatTexture texture);
-void plat_texture_upload(PlatVideo* video, PlatTexture texture, int x, int y, int width,
-                         int height, const std::uint32_t* texels, int pitch_texels);
+// Writes a rectangle (clipped to the texture); pitch_texels is the source's
+// row length in texels.
+void plat_texture_upload(PlatVideo* video, PlatTexture texture, int x, int y, int width, int height,
+                         const std::uint32_t* texels, int pitch_texels);
 // Reads the whole texture, rows top-down, width × height texels.
 void plat_texture_read(PlatVideo* video, PlatTexture texture, std::uint32_t* out);
 int plat_texture_width(PlatVideo* video, PlatTexture texture);
 int plat_texture_height(PlatVideo* video, PlatTexture texture);
 
 // A frame: clear colour 0 and depth 1.0, quads in order, then the overlay of
-// raw pixels and filled rectangles over the finished picture.
+// raw pixels and filled rectangles over the finished picture. Overlay calls
+// made inside the frame take effect at its end, in call order, over every
+// quad of the frame; made outside a frame they take effect at once.
 void plat_video_begin_frame(PlatVideo* video);
 void plat_video_draw_quad(PlatVideo* video, const PlatQuad& quad);
 void plat_video_end_frame(PlatVideo* video);
-// Raw 32-bit values (shown as 0x00RRGGBB) written over the frame.
+// Raw values written unblended: the low 24 bits show as 0x00RRGGBB.
 void plat_video_overlay_pixel(PlatVideo* video, int x, int y, std::uint32_t value);
 // Fills left ≤ x < right, top ≤ y < bottom, clipped to the buffer.
 void plat_video_overlay_fill(PlatVideo* video, int left, int top, int right, int bottom,
                              std::uint32_t value);
-// The back buffer, rows top-down, 0x00RRGGBB, width × height.
+// The back buffer, rows top-down, 0x00RRGGBB, width × height. It survives
+// the present, so a screenshot after a flip reads what was shown.
 void plat_video_read_back(PlatVideo* video, std::uint32_t* out);
-// Presents; 0 on success. With vsync on and no retrace wait available the
-// present is paced to the display's refresh rate.
+// Waits until everything submitted so far is drawn (for measurements).
+void plat_video_finish(PlatVideo* video);
+// Presents, scaled and letterboxed when the window's drawable is not the
+// back buffer's size; 0 on success. With vsync on and no retrace wait
+// available the present is paced to the display's refresh rate.
 int plat_video_present(PlatVideo* video);
 void plat_video_set_vsync(PlatVideo* video, bool on);
 int plat_video_width(const PlatVideo* video);

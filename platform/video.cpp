@@ -1,0 +1,269 @@
+// The device's free functions: back-end selection, dispatch through the
+// operation table (a null device does nothing), and the rules both back
+// ends share: blend-factor resolution, quad corners, present pacing.
+#include <malloc.h>
+#include <time.h>
+
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+#include <mutex>
+#include <string>
+
+#include "platform/clock.h"
+#include "platform/display.h"
+#include "platform/display_sdl.h"
+#include "platform/video_device.h"
+
+namespace {
+thread_local std::string g_error;
+
+// SHOOTER_VIDEO forces a back end for Auto; anything else leaves Auto.
+PlatVideoBackend env_backend() {
+  const char* v = std::getenv("SHOOTER_VIDEO");
+  if (v == nullptr) return PlatVideoBackend::Auto;
+  if (std::strcmp(v, "gl") == 0) return PlatVideoBackend::GL;
+  if (std::strcmp(v, "soft") == 0) return PlatVideoBackend::Soft;
+  return PlatVideoBackend::Auto;
+}
+
+BlendFactor src_factor(int f) {
+  switch (f) {
+    case kBlendZero:
+      return BlendFactor::Zero;
+    case kBlendSrcColor:
+      return BlendFactor::SrcColor;
+    case kBlendInvSrcColor:
+      return BlendFactor::InvSrcColor;
+    case kBlendSrcAlpha:
+      return BlendFactor::SrcAlpha;
+    case kBlendInvSrcAlpha:
+      return BlendFactor::InvSrcAlpha;
+    case kBlendDestAlpha:
+      return BlendFactor::One;  // destination alpha is 1
+    case kBlendInvDestAlpha:
+      return BlendFactor::Zero;
+    case kBlendDestColor:
+      return BlendFactor::DstColor;
+    case kBlendInvDestColor:
+      return BlendFactor::InvDstColor;
+    case kBlendSrcAlphaSat:
+      return BlendFactor::Zero;  // min(As, 1 - 1)
+    case kBlendBothSrcAlpha:
+      return BlendFactor::SrcAlpha;
+    case kBlendBothInvSrcAlpha:
+      return BlendFactor::InvSrcAlpha;
+    default:
+      return BlendFactor::One;  // kBlendOne and strays
+  }
+}
+
+BlendFactor dst_factor(int f) {
+  switch (f) {
+    case kBlendOne:
+      return BlendFactor::One;
+    case kBlendBothSrcAlpha:
+      return BlendFactor::InvSrcAlpha;
+    case kBlendBothInvSrcAlpha:
+      return BlendFactor::SrcAlpha;
+    case kBlendZero:
+      return BlendFactor::Zero;
+    default:
+      if (f < kBlendZero || f > kBlendBothInvSrcAlpha) return BlendFactor::Zero;
+      return src_factor(f);
+  }
+}
+}  // namespace
+
+BlendPair plat_blend_resolve(int src_blend, int dst_blend) {
+  if (src_blend == kBlendBothSrcAlpha) return {BlendFactor::SrcAlpha, BlendFactor::InvSrcAlpha};
+  if (src_blend == kBlendBothInvSrcAlpha) {
+    return {BlendFactor::InvSrcAlpha, BlendFactor::SrcAlpha};
+  }
+  return {src_factor(src_blend), dst_factor(dst_blend)};
+}
+
+QuadCorners plat_quad_corners(const PlatQuad& q) {
+  const float lx[2] = {-q.centre_x, (q.src_right - q.src_left) - q.centre_x};
+  const float ly[2] = {-q.centre_y, (q.src_bottom - q.src_top) - q.centre_y};
+  QuadCorners c{};
+  for (int i = 0; i < 4; ++i) {
+    const float x = lx[i & 1], y = ly[i >> 1];
+    c.x[i] = q.m[0] * x + q.m[2] * y + q.m[4];
+    c.y[i] = q.m[1] * x + q.m[3] * y + q.m[5];
+  }
+  return c;
+}
+
+bool plat_quad_drawable(const PlatQuad& q) {
+  if (!(q.depth >= 0.0f && q.depth <= 1.0f) || q.alpha == 0) return false;
+  for (float v : q.m) {
+    if (!std::isfinite(v)) return false;
+  }
+  return std::isfinite(q.src_left) && std::isfinite(q.src_top) && std::isfinite(q.src_right) &&
+         std::isfinite(q.src_bottom) && std::isfinite(q.centre_x) && std::isfinite(q.centre_y);
+}
+
+void PlatPacer::wait(int refresh_hz) {
+  if (plat_clock_is_virtual()) return;  // tests step time themselves
+  const std::uint64_t period =
+      10'000'000ull / static_cast<unsigned>(refresh_hz > 0 ? refresh_hz : 60);
+  std::uint64_t now = plat_time_100ns();
+  if (next_100ns == 0 || now > next_100ns + period) {
+    next_100ns = now + period;
+    return;
+  }
+  if (now < next_100ns) {
+    const std::uint64_t d = next_100ns - now;
+    timespec ts{static_cast<time_t>(d / 10'000'000ull), static_cast<long>(d % 10'000'000ull) * 100};
+    while (nanosleep(&ts, &ts) != 0) {
+    }
+  }
+  next_100ns += period;
+}
+
+void plat_video_set_error(const std::string& message) {
+  g_error = message;
+}
+const char* plat_video_last_error() {
+  return g_error.c_str();
+}
+
+SDL_Window* plat_video_sdl_window(PlatWindow* window) {
+  return window != nullptr ? plat_window_sdl(window) : nullptr;
+}
+
+int plat_video_refresh_hz(PlatWindow* window) {
+  const int hz = window != nullptr ? plat_window_refresh_hz(window) : 0;
+  return hz > 0 ? hz : 60;
+}
+
+void plat_video_tune_allocator() {
+  static std::once_flag once;
+  std::call_once(once, [] {
+    mallopt(M_MMAP_THRESHOLD, 32 * 1024 * 1024);  // the largest glibc accepts
+    mallopt(M_TRIM_THRESHOLD, 512 * 1024 * 1024);
+    mallopt(M_TOP_PAD, 64 * 1024 * 1024);
+  });
+}
+
+bool plat_video_gl_wanted() {
+  return env_backend() != PlatVideoBackend::Soft;
+}
+
+PlatVideo* plat_video_create(PlatVideoBackend backend, PlatWindow* window, int width, int height) {
+  g_error.clear();
+  if (width <= 0 || height <= 0 || width > 16384 || height > 16384) {
+    plat_video_set_error("back buffer size out of range");
+    return nullptr;
+  }
+  if (backend == PlatVideoBackend::Auto) backend = env_backend();
+  if (backend == PlatVideoBackend::Soft) return plat_video_soft_create(window, width, height);
+  if (backend == PlatVideoBackend::GL) return plat_video_gl_create(window, width, height);
+  if (window == nullptr) return plat_video_soft_create(nullptr, width, height);
+  if (PlatVideo* gl = plat_video_gl_create(window, width, height)) return gl;
+  return plat_video_soft_create(window, width, height);
+}
+
+void plat_video_destroy(PlatVideo* video) {
+  if (video != nullptr) video->ops->destroy(video);
+}
+
+PlatVideoBackend plat_video_backend(const PlatVideo* video) {
+  return video != nullptr ? video->backend : PlatVideoBackend::Auto;
+}
+
+PlatTexture plat_texture_create(PlatVideo* video, int width, int height) {
+  if (video == nullptr || width <= 0 || height <= 0 || width > 16384 || height > 16384) return 0;
+  return video->ops->texture_create(video, width, height);
+}
+
+void plat_texture_destroy(PlatVideo* video, PlatTexture texture) {
+  if (video != nullptr) video->ops->texture_destroy(video, texture);
+}
+
+void plat_texture_upload(PlatVideo* video, PlatTexture texture, int x, int y, int width, int height,
+                         const std::uint32_t* texels, int pitch_texels) {
+  if (video == nullptr || texels == nullptr || width <= 0 || height <= 0) return;
+  if (pitch_texels < width) return;
+  video->ops->texture_upload(video, texture, x, y, width, height, texels, pitch_texels);
+}
+
+void plat_texture_read(PlatVideo* video, PlatTexture texture, std::uint32_t* out) {
+  if (video != nullptr && out != nullptr) video->ops->texture_read(video, texture, out);
+}
+
+int plat_texture_width(PlatVideo* video, PlatTexture texture) {
+  int w = 0, h = 0;
+  if (video == nullptr || !video->ops->texture_size(video, texture, &w, &h)) return 0;
+  return w;
+}
+
+int plat_texture_height(PlatVideo* video, PlatTexture texture) {
+  int w = 0, h = 0;
+  if (video == nullptr || !video->ops->texture_size(video, texture, &w, &h)) return 0;
+  return h;
+}
+
+void plat_video_begin_frame(PlatVideo* video) {
+  if (video == nullptr) return;
+  if (video->in_frame) video->ops->end_frame(video);
+  video->in_frame = true;
+  video->ops->begin_frame(video);
+}
+
+void plat_video_draw_quad(PlatVideo* video, const PlatQuad& quad) {
+  if (video != nullptr && video->in_frame && plat_quad_drawable(quad)) {
+    video->ops->draw_quad(video, quad);
+  }
+}
+
+void plat_video_end_frame(PlatVideo* video) {
+  if (video == nullptr || !video->in_frame) return;
+  video->ops->end_frame(video);
+  video->in_frame = false;
+}
+
+void plat_video_overlay_pixel(PlatVideo* video, int x, int y, std::uint32_t value) {
+  if (video == nullptr || x < 0 || y < 0 || x >= video->width || y >= video->height) return;
+  video->ops->overlay_pixel(video, x, y, value & 0xFFFFFFu);
+}
+
+void plat_video_overlay_fill(PlatVideo* video, int left, int top, int right, int bottom,
+                             std::uint32_t value) {
+  if (video == nullptr) return;
+  left = left < 0 ? 0 : left;
+  top = top < 0 ? 0 : top;
+  right = right > video->width ? video->width : right;
+  bottom = bottom > video->height ? video->height : bottom;
+  if (left >= right || top >= bottom) return;
+  video->ops->overlay_fill(video, left, top, right, bottom, value & 0xFFFFFFu);
+}
+
+void plat_video_read_back(PlatVideo* video, std::uint32_t* out) {
+  if (video != nullptr && out != nullptr) video->ops->read_back(video, out);
+}
+
+void plat_video_finish(PlatVideo* video) {
+  if (video != nullptr) video->ops->finish(video);
+}
+
+int plat_video_present(PlatVideo* video) {
+  if (video == nullptr) return -1;
+  if (video->in_frame) plat_video_end_frame(video);
+  return video->ops->present(video);
+}
+
+void plat_video_set_vsync(PlatVideo* video, bool on) {
+  if (video == nullptr) return;
+  video->vsync = on;
+  video->pacer.reset();
+  video->ops->set_vsync(video, on);
+}
+
+int plat_video_width(const PlatVideo* video) {
+  return video != nullptr ? video->width : 0;
+}
+int plat_video_height(const PlatVideo* video) {
+  return video != nullptr ? video->height : 0;
+}

@@ -1,0 +1,95 @@
+// Internal to platform/: the operation table every video back end fills in,
+// the device record the free functions dispatch through, and the pieces
+// both back ends share (blend-factor resolution, present pacing).
+#pragma once
+#include <cstdint>
+#include <string>
+
+#include "platform/video.h"
+
+struct SDL_Window;
+
+struct PlatVideoOps {
+  void (*destroy)(PlatVideo* video);
+  PlatTexture (*texture_create)(PlatVideo* video, int width, int height);
+  void (*texture_destroy)(PlatVideo* video, PlatTexture texture);
+  void (*texture_upload)(PlatVideo* video, PlatTexture texture, int x, int y, int width, int height,
+                         const std::uint32_t* texels, int pitch_texels);
+  void (*texture_read)(PlatVideo* video, PlatTexture texture, std::uint32_t* out);
+  bool (*texture_size)(PlatVideo* video, PlatTexture texture, int* width, int* height);
+  void (*begin_frame)(PlatVideo* video);
+  void (*draw_quad)(PlatVideo* video, const PlatQuad& quad);
+  // Draws what is queued, then the overlay kept for the frame's end.
+  void (*end_frame)(PlatVideo* video);
+  void (*overlay_pixel)(PlatVideo* video, int x, int y, std::uint32_t value);
+  void (*overlay_fill)(PlatVideo* video, int left, int top, int right, int bottom,
+                       std::uint32_t value);
+  void (*read_back)(PlatVideo* video, std::uint32_t* out);
+  void (*finish)(PlatVideo* video);
+  int (*present)(PlatVideo* video);
+  void (*set_vsync)(PlatVideo* video, bool on);
+};
+
+// Sleeps presents to a refresh rate where the swap cannot wait for the
+// retrace itself. Deadlines follow each other by one period; a present that
+// comes more than a period late starts the schedule again instead of
+// rushing to catch up.
+struct PlatPacer {
+  std::uint64_t next_100ns = 0;
+  void wait(int refresh_hz);
+  void reset() { next_100ns = 0; }
+};
+
+struct PlatVideo {
+  const PlatVideoOps* ops = nullptr;
+  PlatVideoBackend backend = PlatVideoBackend::Soft;
+  int width = 0;
+  int height = 0;
+  PlatWindow* window = nullptr;  // null: headless (soft) or hidden window (gl)
+  bool in_frame = false;
+  bool vsync = false;
+  PlatPacer pacer;
+};
+
+// A blend pair after the D3D rules (see PlatBlend): only these factors remain.
+enum class BlendFactor : std::uint8_t {
+  Zero,
+  One,
+  SrcColor,
+  InvSrcColor,
+  SrcAlpha,
+  InvSrcAlpha,
+  DstColor,
+  InvDstColor,
+};
+struct BlendPair {
+  BlendFactor src, dst;
+  bool operator==(const BlendPair&) const = default;
+};
+BlendPair plat_blend_resolve(int src_blend, int dst_blend);
+
+// Where quads map into the back buffer, found once per quad by both back
+// ends: screen position of the source rectangle's corners, in the order
+// top-left, top-right, bottom-left, bottom-right of the source.
+struct QuadCorners {
+  float x[4], y[4];
+};
+QuadCorners plat_quad_corners(const PlatQuad& quad);
+// False for a quad that draws nothing whatever the texture: depth outside
+// 0 … 1 (or not a number), alpha 0, or a non-finite transform.
+bool plat_quad_drawable(const PlatQuad& quad);
+
+void plat_video_set_error(const std::string& message);
+// The SDL window of a device's PlatWindow; null for none.
+SDL_Window* plat_video_sdl_window(PlatWindow* window);
+// Refresh rate for pacing: the window's display, 60 when unknown.
+int plat_video_refresh_hz(PlatWindow* window);
+
+// Back-end constructors; null (with the error set) when they cannot run.
+PlatVideo* plat_video_soft_create(PlatWindow* window, int width, int height);
+PlatVideo* plat_video_gl_create(PlatWindow* window, int width, int height);
+
+// Sets the allocator thresholds so per-frame driver memory is kept instead
+// of being returned to the kernel and faulted in again each frame. Once per
+// process; the gl device calls it, and benchmarks call it for their peers.
+void plat_video_tune_allocator();

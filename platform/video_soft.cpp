@@ -1,0 +1,209 @@
+// The soft device: CPU colour and D16 depth buffers, textures in memory,
+// quads drawn as they come, the overlay applied at the frame's end, and a
+// present that copies (or scales and letterboxes) into the SDL window's
+// surface. Without a window it runs headless.
+#include <SDL2/SDL.h>
+
+#include <algorithm>
+#include <cstring>
+#include <new>
+#include <vector>
+
+#include "platform/display.h"
+#include "platform/video_device.h"
+#include "platform/video_soft_raster.h"
+
+namespace {
+
+struct SoftTexture {
+  bool live = false;
+  int width = 0, height = 0;
+  std::vector<std::uint32_t> texels;
+};
+
+struct OverlayOp {
+  int left, top, right, bottom;
+  std::uint32_t value;
+};
+
+struct SoftVideo : PlatVideo {
+  std::vector<std::uint32_t> color;
+  std::vector<std::uint16_t> depth;
+  std::vector<SoftTexture> textures;  // handle = index + 1
+  std::vector<OverlayOp> overlay;     // kept until the frame ends
+};
+
+SoftVideo* soft(PlatVideo* v) {
+  return static_cast<SoftVideo*>(v);
+}
+
+SoftTexture* find(PlatVideo* v, PlatTexture handle) {
+  auto& list = soft(v)->textures;
+  if (handle <= 0 || handle > static_cast<PlatTexture>(list.size())) return nullptr;
+  SoftTexture* t = &list[static_cast<std::size_t>(handle - 1)];
+  return t->live ? t : nullptr;
+}
+
+void destroy(PlatVideo* v) {
+  delete soft(v);
+}
+
+PlatTexture texture_create(PlatVideo* v, int width, int height) {
+  auto& list = soft(v)->textures;
+  std::size_t slot = 0;
+  while (slot < list.size() && list[slot].live) ++slot;
+  if (slot == list.size()) list.emplace_back();
+  SoftTexture& t = list[slot];
+  try {
+    t.texels.assign(static_cast<std::size_t>(width) * height, 0u);
+  } catch (const std::bad_alloc&) {
+    return 0;
+  }
+  t.live = true;
+  t.width = width;
+  t.height = height;
+  return static_cast<PlatTexture>(slot + 1);
+}
+
+void texture_destroy(PlatVideo* v, PlatTexture handle) {
+  if (SoftTexture* t = find(v, handle)) {
+    t->live = false;
+    t->texels = {};
+  }
+}
+
+void texture_upload(PlatVideo* v, PlatTexture handle, int x, int y, int width, int height,
+                    const std::uint32_t* texels, int pitch) {
+  SoftTexture* t = find(v, handle);
+  if (t == nullptr) return;
+  const int x0 = std::max(x, 0), y0 = std::max(y, 0);
+  const int x1 = std::min(x + width, t->width), y1 = std::min(y + height, t->height);
+  for (int row = y0; row < y1; ++row) {
+    const std::uint32_t* src = texels + static_cast<std::size_t>(row - y) * pitch + (x0 - x);
+    std::copy(src, src + (x1 - x0),
+              t->texels.data() + static_cast<std::size_t>(row) * t->width + x0);
+  }
+}
+
+void texture_read(PlatVideo* v, PlatTexture handle, std::uint32_t* out) {
+  if (SoftTexture* t = find(v, handle)) std::copy(t->texels.begin(), t->texels.end(), out);
+}
+
+bool texture_size(PlatVideo* v, PlatTexture handle, int* width, int* height) {
+  SoftTexture* t = find(v, handle);
+  if (t == nullptr) return false;
+  *width = t->width;
+  *height = t->height;
+  return true;
+}
+
+void begin_frame(PlatVideo* v) {
+  SoftVideo* s = soft(v);
+  std::fill(s->color.begin(), s->color.end(), 0u);
+  std::fill(s->depth.begin(), s->depth.end(), std::uint16_t{0xFFFF});
+  s->overlay.clear();
+}
+
+void draw_quad(PlatVideo* v, const PlatQuad& quad) {
+  SoftVideo* s = soft(v);
+  SoftTexture* t = find(v, quad.texture);
+  if (t == nullptr) return;
+  const SoftSurface target{s->color.data(), s->depth.data(), s->width, s->height};
+  soft_raster_quad(target, SoftImage{t->texels.data(), t->width, t->height}, quad);
+}
+
+void fill_now(SoftVideo* s, const OverlayOp& op) {
+  for (int y = op.top; y < op.bottom; ++y) {
+    std::uint32_t* row = s->color.data() + static_cast<std::size_t>(y) * s->width;
+    std::fill(row + op.left, row + op.right, op.value);
+  }
+}
+
+void end_frame(PlatVideo* v) {
+  SoftVideo* s = soft(v);
+  for (const OverlayOp& op : s->overlay) fill_now(s, op);
+  s->overlay.clear();
+}
+
+void overlay_fill(PlatVideo* v, int left, int top, int right, int bottom, std::uint32_t value) {
+  SoftVideo* s = soft(v);
+  const OverlayOp op{left, top, right, bottom, value};
+  if (s->in_frame) {
+    s->overlay.push_back(op);
+  } else {
+    fill_now(s, op);
+  }
+}
+
+void overlay_pixel(PlatVideo* v, int x, int y, std::uint32_t value) {
+  overlay_fill(v, x, y, x + 1, y + 1, value);
+}
+
+void read_back(PlatVideo* v, std::uint32_t* out) {
+  const SoftVideo* s = soft(v);
+  std::copy(s->color.begin(), s->color.end(), out);
+}
+
+void finish(PlatVideo*) {}
+
+int present_to(SoftVideo* s, SDL_Window* window) {
+  SDL_Surface* surface = SDL_GetWindowSurface(window);
+  if (surface == nullptr) {
+    plat_video_set_error(std::string("no window surface: ") + SDL_GetError());
+    return -1;
+  }
+  SDL_Surface* picture = SDL_CreateRGBSurfaceWithFormatFrom(
+      s->color.data(), s->width, s->height, 32, s->width * 4, SDL_PIXELFORMAT_RGB888);
+  if (picture == nullptr) return -1;
+  int rc = 0;
+  if (surface->w == s->width && surface->h == s->height) {
+    rc = SDL_BlitSurface(picture, nullptr, surface, nullptr);
+  } else {
+    const PlatRect r = plat_letterbox(s->width, s->height, surface->w, surface->h);
+    SDL_Rect dst{r.x, r.y, r.width, r.height};
+    SDL_FillRect(surface, nullptr, 0);
+    rc = SDL_BlitScaled(picture, nullptr, surface, &dst);
+  }
+  SDL_FreeSurface(picture);
+  if (rc == 0) rc = SDL_UpdateWindowSurface(window);
+  return rc;
+}
+
+int present(PlatVideo* v) {
+  SoftVideo* s = soft(v);
+  SDL_Window* window = plat_video_sdl_window(s->window);
+  if (window == nullptr) return 0;  // headless: nothing to show
+  const int rc = present_to(s, window);
+  if (s->vsync) s->pacer.wait(plat_video_refresh_hz(s->window));
+  return rc;
+}
+
+// A window surface never waits for the retrace: every vsync present is paced.
+void set_vsync(PlatVideo*, bool) {}
+
+constexpr PlatVideoOps kSoftOps = {
+    destroy,      texture_create, texture_destroy, texture_upload, texture_read,
+    texture_size, begin_frame,    draw_quad,       end_frame,      overlay_pixel,
+    overlay_fill, read_back,      finish,          present,        set_vsync,
+};
+
+}  // namespace
+
+PlatVideo* plat_video_soft_create(PlatWindow* window, int width, int height) {
+  auto* s = new (std::nothrow) SoftVideo;
+  if (s == nullptr) return nullptr;
+  s->ops = &kSoftOps;
+  s->backend = PlatVideoBackend::Soft;
+  s->width = width;
+  s->height = height;
+  s->window = window;
+  try {
+    s->color.assign(static_cast<std::size_t>(width) * height, 0u);
+    s->depth.assign(static_cast<std::size_t>(width) * height, std::uint16_t{0xFFFF});
+  } catch (const std::bad_alloc&) {
+    delete s;
+    plat_video_set_error("out of memory for the back buffer");
+    return nullptr;
+  }
+  return s;
+}

@@ -1,0 +1,268 @@
+// The soft device's quad rasterizer: per row, the span of pixel centres
+// inside the quad; along it, texel positions stepped in fixed point,
+// bilinear filtering (SSE2 where available, else the same arithmetic in
+// plain integers), alpha modulation, alpha and depth test, and the blend.
+#include "platform/video_soft_raster.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "platform/video_device.h"
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
+namespace {
+
+// value = x·px + y·py + c at the screen point (px, py).
+struct Affine {
+  double x, y, c;
+};
+
+struct QuadSetup {
+  Affine s, t;  // position inside the quad, 0 … 1 along each side
+  Affine u, v;  // sample position: texel coordinate minus one half
+  int y_begin, y_end;
+};
+
+enum class Mode { Over, Add, Generic };
+
+constexpr double kFix = 4294967296.0;  // 32 fraction bits
+constexpr double kMaxSource = 16777216.0;
+
+bool setup_quad(const PlatQuad& q, int height, QuadSetup* out) {
+  const double sw = double(q.src_right) - q.src_left, sh = double(q.src_bottom) - q.src_top;
+  const double lims[4] = {q.src_left, q.src_right, q.src_top, q.src_bottom};
+  for (double l : lims) {
+    if (std::fabs(l) > kMaxSource) return false;
+  }
+  const double ox = -double(q.m[0]) * q.centre_x - double(q.m[2]) * q.centre_y + q.m[4];
+  const double oy = -double(q.m[1]) * q.centre_x - double(q.m[3]) * q.centre_y + q.m[5];
+  const double e1x = double(q.m[0]) * sw, e1y = double(q.m[1]) * sw;
+  const double e2x = double(q.m[2]) * sh, e2y = double(q.m[3]) * sh;
+  const double det = e1x * e2y - e1y * e2x;
+  if (!(std::fabs(det) > 1e-9)) return false;
+  out->s = {e2y / det, -e2x / det, (oy * e2x - ox * e2y) / det};
+  out->t = {-e1y / det, e1x / det, (e1y * ox - e1x * oy) / det};
+  out->u = {out->s.x * sw, out->s.y * sw, q.src_left + out->s.c * sw - 0.5};
+  out->v = {out->t.x * sh, out->t.y * sh, q.src_top + out->t.c * sh - 0.5};
+  const double ys[4] = {oy, oy + e1y, oy + e2y, oy + e1y + e2y};
+  const double lo = std::clamp(*std::min_element(ys, ys + 4) - 1.0, -1.0, height + 1.0);
+  const double hi = std::clamp(*std::max_element(ys, ys + 4) + 1.0, -1.0, height + 1.0);
+  out->y_begin = std::max(0, static_cast<int>(std::floor(lo)));
+  out->y_end = std::min(height, static_cast<int>(std::ceil(hi)));
+  return out->y_begin < out->y_end;
+}
+
+// Narrows [*first, *end) to the pixels x whose centre x + 0.5 gives
+// 0 ≤ a·(x + 0.5) + b < 1.
+void narrow(double a, double b, int* first, int* end) {
+  if (a == 0.0) {
+    if (!(b >= 0.0 && b < 1.0)) *end = *first;
+    return;
+  }
+  const double r0 = -b / a, r1 = (1.0 - b) / a;
+  double from, to;  // px range, one end inclusive
+  bool from_incl;
+  if (a > 0) {
+    from = r0, to = r1, from_incl = true;  // [r0, r1)
+  } else {
+    from = r1, to = r0, from_incl = false;  // (r1, r0]
+  }
+  const double lim = 1e9;
+  from = std::clamp(from - 0.5, -lim, lim);
+  to = std::clamp(to - 0.5, -lim, lim);
+  const double f = from_incl ? std::ceil(from) : std::floor(from) + 1.0;
+  const double e = from_incl ? std::ceil(to) : std::floor(to) + 1.0;
+  *first = std::max(*first, static_cast<int>(std::clamp(f, -1.0, 1e8)));
+  *end = std::min(*end, static_cast<int>(std::clamp(e, -1.0, 1e8)));
+}
+
+struct Texels {
+  std::uint32_t p00, p01, p10, p11;
+};
+
+inline Texels fetch(const SoftImage& img, int x0, int y0) {
+  const int w = img.width;
+  if (static_cast<unsigned>(x0) < static_cast<unsigned>(w - 1) &&
+      static_cast<unsigned>(y0) < static_cast<unsigned>(img.height - 1)) {
+    const std::uint32_t* p = img.texels + static_cast<std::size_t>(y0) * w + x0;
+    return {p[0], p[1], p[w], p[w + 1]};
+  }
+  const int xa = std::clamp(x0, 0, w - 1), xb = std::clamp(x0 + 1, 0, w - 1);
+  const int ya = std::clamp(y0, 0, img.height - 1), yb = std::clamp(y0 + 1, 0, img.height - 1);
+  const std::uint32_t* r0 = img.texels + static_cast<std::size_t>(ya) * w;
+  const std::uint32_t* r1 = img.texels + static_cast<std::size_t>(yb) * w;
+  return {r0[xa], r0[xb], r1[xa], r1[xb]};
+}
+
+std::uint32_t filter_scalar(const Texels& t, unsigned fx, unsigned fy) {
+  std::uint32_t out = 0;
+  for (int sh = 0; sh < 32; sh += 8) {
+    const std::uint32_t c0 = soft_lerp8((t.p00 >> sh) & 255, (t.p10 >> sh) & 255, fy);
+    const std::uint32_t c1 = soft_lerp8((t.p01 >> sh) & 255, (t.p11 >> sh) & 255, fy);
+    out |= soft_lerp8(c0, c1, fx) << sh;
+  }
+  return out;
+}
+
+unsigned factor(BlendFactor f, unsigned cs, unsigned cd, unsigned as) {
+  switch (f) {
+    case BlendFactor::Zero:
+      return 0;
+    case BlendFactor::One:
+      return 255;
+    case BlendFactor::SrcColor:
+      return cs;
+    case BlendFactor::InvSrcColor:
+      return 255 - cs;
+    case BlendFactor::SrcAlpha:
+      return as;
+    case BlendFactor::InvSrcAlpha:
+      return 255 - as;
+    case BlendFactor::DstColor:
+      return cd;
+    case BlendFactor::InvDstColor:
+      return 255 - cd;
+  }
+  return 0;
+}
+
+std::uint32_t blend_generic(std::uint32_t src, std::uint32_t dst, unsigned as, BlendPair bp) {
+  std::uint32_t out = 0;
+  for (int sh = 0; sh < 24; sh += 8) {
+    const unsigned cs = (src >> sh) & 255, cd = (dst >> sh) & 255;
+    const unsigned v = cs * factor(bp.src, cs, cd, as) + cd * factor(bp.dst, cs, cd, as);
+    out |= std::min(255u, soft_div255(v)) << sh;
+  }
+  return out;
+}
+
+#if defined(__SSE2__)
+// The filtered texel as four 16-bit lanes (B, G, R, A) in the low half.
+inline __m128i filter_sse2(const Texels& t, unsigned fx, unsigned fy) {
+  const __m128i zero = _mm_setzero_si128();
+  const __m128i top = _mm_unpacklo_epi8(_mm_set_epi32(0, 0, int(t.p01), int(t.p00)), zero);
+  const __m128i bot = _mm_unpacklo_epi8(_mm_set_epi32(0, 0, int(t.p11), int(t.p10)), zero);
+  const __m128i r128 = _mm_set1_epi16(128);
+  __m128i v = _mm_add_epi16(_mm_mullo_epi16(top, _mm_set1_epi16(short(256 - fy))),
+                            _mm_mullo_epi16(bot, _mm_set1_epi16(short(fy))));
+  v = _mm_srli_epi16(_mm_add_epi16(v, r128), 8);
+  const short a = short(256 - fx), b = short(fx);
+  v = _mm_mullo_epi16(v, _mm_set_epi16(b, b, b, b, a, a, a, a));
+  v = _mm_add_epi16(v, _mm_srli_si128(v, 8));
+  return _mm_srli_epi16(_mm_add_epi16(v, r128), 8);
+}
+
+// div255 of each 16-bit lane holding at most 255·255.
+inline __m128i div255_sse2(__m128i x) {
+  const __m128i t = _mm_add_epi16(x, _mm_set1_epi16(128));
+  return _mm_srli_epi16(_mm_add_epi16(t, _mm_srli_epi16(t, 8)), 8);
+}
+
+inline std::uint32_t pack_sse2(__m128i v) {
+  return static_cast<std::uint32_t>(_mm_cvtsi128_si32(_mm_packus_epi16(v, v)));
+}
+#endif
+
+struct Span {
+  std::uint32_t* color;
+  std::uint16_t* depth;
+  int count;
+  std::int64_t u, v, du, dv;
+};
+
+template <Mode M>
+void draw_span(const Span& sp, const SoftImage& img, std::uint16_t z, unsigned alpha,
+               BlendPair bp) {
+  std::int64_t u = sp.u, v = sp.v;
+  for (int i = 0; i < sp.count; ++i, u += sp.du, v += sp.dv) {
+    if (z > sp.depth[i]) continue;
+    const Texels t = fetch(img, static_cast<int>(u >> 32), static_cast<int>(v >> 32));
+    if (((t.p00 | t.p01 | t.p10 | t.p11) >> 24) == 0) continue;
+    const unsigned fx = static_cast<unsigned>(u >> 24) & 255;
+    const unsigned fy = static_cast<unsigned>(v >> 24) & 255;
+#if defined(__SSE2__)
+    const __m128i s = filter_sse2(t, fx, fy);
+    const unsigned a = static_cast<unsigned>(_mm_extract_epi16(s, 3));
+#else
+    const std::uint32_t s = filter_scalar(t, fx, fy);
+    const unsigned a = s >> 24;
+#endif
+    const unsigned as = alpha == 255 ? a : soft_div255(a * alpha);
+    if (as == 0) continue;
+    std::uint32_t& dst = sp.color[i];
+#if defined(__SSE2__)
+    if constexpr (M == Mode::Over) {
+      if (as == 255) {
+        dst = pack_sse2(s) & 0xFFFFFFu;
+      } else {
+        const __m128i d = _mm_unpacklo_epi8(_mm_cvtsi32_si128(int(dst)), _mm_setzero_si128());
+        const __m128i x = _mm_add_epi16(_mm_mullo_epi16(s, _mm_set1_epi16(short(as))),
+                                        _mm_mullo_epi16(d, _mm_set1_epi16(short(255 - as))));
+        dst = pack_sse2(div255_sse2(x)) & 0xFFFFFFu;
+      }
+    } else if constexpr (M == Mode::Add) {
+      const __m128i x = div255_sse2(_mm_mullo_epi16(s, _mm_set1_epi16(short(as))));
+      const __m128i sum = _mm_adds_epu8(_mm_packus_epi16(x, x), _mm_cvtsi32_si128(int(dst)));
+      dst = static_cast<std::uint32_t>(_mm_cvtsi128_si32(sum)) & 0xFFFFFFu;
+    } else {
+      dst = blend_generic(pack_sse2(s), dst, as, bp);
+    }
+#else
+    dst = blend_generic(s, dst, as, bp);
+#endif
+    sp.depth[i] = z;
+  }
+}
+
+using SpanFn = void (*)(const Span&, const SoftImage&, std::uint16_t, unsigned, BlendPair);
+
+SpanFn span_for(BlendPair bp) {
+  if (bp == BlendPair{BlendFactor::SrcAlpha, BlendFactor::InvSrcAlpha}) {
+    return draw_span<Mode::Over>;
+  }
+  if (bp == BlendPair{BlendFactor::SrcAlpha, BlendFactor::One}) return draw_span<Mode::Add>;
+  return draw_span<Mode::Generic>;
+}
+
+}  // namespace
+
+std::uint32_t soft_sample_reference(const SoftImage& image, int x0, int y0, unsigned fx,
+                                    unsigned fy) {
+  return filter_scalar(fetch(image, x0, y0), fx, fy);
+}
+
+std::uint32_t soft_sample_fast(const SoftImage& image, int x0, int y0, unsigned fx, unsigned fy) {
+#if defined(__SSE2__)
+  return pack_sse2(filter_sse2(fetch(image, x0, y0), fx, fy));
+#else
+  return filter_scalar(fetch(image, x0, y0), fx, fy);
+#endif
+}
+
+void soft_raster_quad(const SoftSurface& target, const SoftImage& image, const PlatQuad& quad) {
+  QuadSetup q{};
+  if (!setup_quad(quad, target.height, &q)) return;
+  const std::uint16_t z = soft_depth16(quad.depth);
+  const BlendPair bp = plat_blend_resolve(quad.src_blend, quad.dst_blend);
+  const SpanFn span = span_for(bp);
+  for (int y = q.y_begin; y < q.y_end; ++y) {
+    const double py = y + 0.5;
+    int first = 0, end = target.width;
+    narrow(q.s.x, q.s.y * py + q.s.c, &first, &end);
+    narrow(q.t.x, q.t.y * py + q.t.c, &first, &end);
+    if (first >= end) continue;
+    const double px = first + 0.5;
+    const std::size_t row = static_cast<std::size_t>(y) * target.width + first;
+    const Span sp{target.color + row,
+                  target.depth + row,
+                  end - first,
+                  std::llround((q.u.x * px + q.u.y * py + q.u.c) * kFix),
+                  std::llround((q.v.x * px + q.v.y * py + q.v.c) * kFix),
+                  std::llround(q.u.x * kFix),
+                  std::llround(q.v.x * kFix)};
+    span(sp, image, z, quad.alpha, bp);
+  }
+}

@@ -1,0 +1,53 @@
+// Internal to platform/: the soft device's quad rasterizer and the exact
+// integer arithmetic it is defined by, shared with its tests.
+//
+// Arithmetic, per destination pixel whose centre lies inside the quad:
+// - the sample position is the texel coordinate at the pixel centre minus
+//   one half, in fixed point with 32 fraction bits stepped along the span;
+//   its top 8 fraction bits are the bilinear weights f (texel weights
+//   256 - f and f), indices clamp to the texture's edges;
+// - each channel is filtered rows first, then columns:
+//   lerp(a, b, f) = (a·(256 - f) + b·f + 128) >> 8;
+// - source alpha As = div255(filtered alpha × quad alpha); As = 0 fails the
+//   alpha test and writes neither colour nor depth;
+// - each channel becomes min(255, div255(Cs·Fs + Cd·Fd)) with factors in
+//   0 … 255, where div255(v) = (v + 127) / 255 rounds to nearest;
+// - depth is D16: z·65535 rounded, passes when ≤ the stored value.
+#pragma once
+#include <cstdint>
+
+#include "platform/video.h"
+
+struct SoftSurface {
+  std::uint32_t* color;  // 0x00RRGGBB, rows top-down
+  std::uint16_t* depth;  // D16, 65535 = 1.0
+  int width, height;
+};
+
+struct SoftImage {
+  const std::uint32_t* texels;  // 0xAARRGGBB, rows top-down
+  int width, height;
+};
+
+constexpr std::uint32_t soft_div255(std::uint32_t v) {
+  return (v + 127) / 255;
+}
+
+constexpr std::uint32_t soft_lerp8(std::uint32_t a, std::uint32_t b, std::uint32_t f) {
+  return (a * (256 - f) + b * f + 128) >> 8;
+}
+
+constexpr std::uint16_t soft_depth16(float z) {
+  return static_cast<std::uint16_t>(z * 65535.0f + 0.5f);
+}
+
+// Draws one quad (already checked by plat_quad_drawable) with depth and
+// alpha test and its blend pair.
+void soft_raster_quad(const SoftSurface& target, const SoftImage& image, const PlatQuad& quad);
+
+// The portable form of the per-pixel filter, which the vector form must
+// equal bit for bit: the sample at fixed-point position (x0 + fx/256,
+// y0 + fy/256) of the image, edges clamped.
+std::uint32_t soft_sample_reference(const SoftImage& image, int x0, int y0, unsigned fx,
+                                    unsigned fy);
+std::uint32_t soft_sample_fast(const SoftImage& image, int x0, int y0, unsigned fx, unsigned fy);

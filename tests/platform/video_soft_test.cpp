@@ -1,0 +1,304 @@
+// The soft device against exact pixels: placement, filtering, every blend
+// pair, depth and alpha test, the overlay, plus the device's handle and
+// texture rules. Everything runs headless.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <random>
+
+#include "platform/video.h"
+#include "platform/video_soft_raster.h"
+#include "tests/platform/video_scenes.h"
+
+using namespace video_test;
+
+namespace {
+
+struct SoftDevice {
+  PlatVideo* v;
+  SoftDevice(int w, int h) : v(plat_video_create(PlatVideoBackend::Soft, nullptr, w, h)) {}
+  ~SoftDevice() { plat_video_destroy(v); }
+};
+
+Pixels render_soft(const Scene& scene) {
+  SoftDevice d(scene.width, scene.height);
+  return render(d.v, scene);
+}
+
+Scene find_scene(const std::string& name) {
+  for (Scene& s : conformance_scenes()) {
+    if (s.name == name) return s;
+  }
+  ADD_FAILURE() << "no scene " << name;
+  return {};
+}
+
+std::uint32_t at(const Pixels& p, int width, int x, int y) {
+  return p[static_cast<std::size_t>(y) * width + x];
+}
+
+// D3D's blend as documented, with destination alpha 1, in exact rationals.
+unsigned d3d_factor(int f, bool is_src, unsigned cs, unsigned cd, unsigned as) {
+  switch (f) {
+    case 1:
+      return 0;
+    case 2:
+      return 255;
+    case 3:
+      return cs;
+    case 4:
+      return 255 - cs;
+    case 5:
+      return as;
+    case 6:
+      return 255 - as;
+    case 7:
+      return 255;
+    case 8:
+      return 0;
+    case 9:
+      return cd;
+    case 10:
+      return 255 - cd;
+    case 11:
+      return is_src ? std::min(as, 255u - 255u) : 0;
+    case 12:
+      return is_src ? as : 255 - as;
+    case 13:
+      return is_src ? 255 - as : as;
+  }
+  return is_src ? 255 : 0;
+}
+
+std::uint32_t d3d_blend(std::uint32_t src, unsigned alpha, std::uint32_t dst, int sb, int db) {
+  const unsigned as = static_cast<unsigned>(std::lround((src >> 24) * alpha / 255.0));
+  if (as == 0) return dst;  // alpha test
+  if (sb == 12) db = 12;
+  if (sb == 13) db = 13;
+  std::uint32_t out = 0;
+  for (int sh = 0; sh < 24; sh += 8) {
+    const unsigned cs = (src >> sh) & 255, cd = (dst >> sh) & 255;
+    const double v =
+        (cs * d3d_factor(sb, true, cs, cd, as) + cd * d3d_factor(db, false, cs, cd, as)) / 255.0;
+    out |= static_cast<std::uint32_t>(std::min(255.0, std::floor(v + 0.5))) << sh;
+  }
+  return out;
+}
+
+TEST(VideoSoftTest, OneToOneTexelsAtIntegerPositions) {
+  const Scene scene = find_scene("one_to_one");
+  const Pixels p = render_soft(scene);
+  for (int y = 0; y < scene.height; ++y) {
+    for (int x = 0; x < scene.width; ++x) {
+      std::uint32_t want = 0;
+      if (x >= 5 && x < 21 && y >= 7 && y < 15) want = pattern_texel(x - 5, y - 7) & 0xFFFFFF;
+      if (x >= 24 && x < 40 && y >= 20 && y < 28) want = pattern_texel(x - 24, y - 20) & 0xFFFFFF;
+      ASSERT_EQ(at(p, scene.width, x, y), want) << x << "," << y;
+    }
+  }
+}
+
+TEST(VideoSoftTest, GameBlendPairsHandComputed) {
+  // Source 0x80C86432 at full quad alpha over 0x0A141E: As = 128.
+  // (5, 6): (200·128 + 10·127) / 255 = 105.37 → 105, and so on.
+  const Pixels over = render_soft(find_scene("blend_5_6"));
+  const Pixels add = render_soft(find_scene("blend_5_7"));
+  const int cell = 3;  // dest 0, source 1, alpha 255
+  const int x = (cell % 8) * 2, y = (cell / 8) * 2;
+  EXPECT_EQ(at(over, 16, x, y), 0x693C28u);
+  // (5, 7): destination alpha is 1, so it adds: 10 + 100.4 → 110, …
+  EXPECT_EQ(at(add, 16, x, y), 0x6E4637u);
+  // Alpha 200 on source 0xFFC86432 over 0xF0E0D0: As = 200; R = (200·200 +
+  // 240·55) / 255 = 208.6 → 209; the add saturates red and green.
+  const int c2 = 15 + 1;  // dest 1, source 0, alpha 200
+  EXPECT_EQ(at(over, 16, (c2 % 8) * 2, (c2 / 8) * 2), 0xD17F54u);
+  EXPECT_EQ(at(add, 16, (c2 % 8) * 2 + 1, (c2 / 8) * 2 + 1), 0xFFFFF7u);
+}
+
+TEST(VideoSoftTest, EveryBlendPairMatchesTheFactorDefinitions) {
+  for (int sb = 0; sb <= 14; ++sb) {
+    for (int db = 0; db <= 14; ++db) {
+      SoftDevice d(16, 12);
+      plat_video_begin_frame(d.v);
+      draw_blend_grid(d.v, sb, db);
+      plat_video_end_frame(d.v);
+      Pixels p(16 * 12);
+      plat_video_read_back(d.v, p.data());
+      int cell = 0;
+      for (std::uint32_t dst : kBlendDests) {
+        for (std::uint32_t src : kBlendSources) {
+          for (std::uint8_t a : kBlendAlphas) {
+            const std::uint32_t want = d3d_blend(src, a, dst, sb, db);
+            for (int i = 0; i < 4; ++i) {
+              const int x = (cell % 8) * 2 + (i & 1), y = (cell / 8) * 2 + (i >> 1);
+              ASSERT_EQ(at(p, 16, x, y), want) << "pair " << sb << "," << db << " cell " << cell;
+            }
+            ++cell;
+          }
+        }
+      }
+    }
+  }
+}
+
+TEST(VideoSoftTest, DepthHidesFarQuadDrawnLaterAndSkipsOutOfRangeDepth) {
+  const Pixels p = render_soft(find_scene("depth_layers"));
+  EXPECT_EQ(at(p, 40, 6, 6), 0xFF0000u);    // red alone
+  EXPECT_EQ(at(p, 40, 15, 15), 0xFF0000u);  // green at 1.0 behind red at 0.5
+  EXPECT_EQ(at(p, 40, 22, 14), 0x00FF00u);  // green alone (1.0 ≤ cleared 1.0)
+  EXPECT_EQ(at(p, 40, 24, 24), 0x0000FFu);  // blue at 0.2 in front of green
+  EXPECT_EQ(at(p, 40, 34, 34), 0x0000FFu);
+  EXPECT_EQ(at(p, 40, 4, 30), 0u);  // the quad at depth 1.5 is not drawn
+}
+
+TEST(VideoSoftTest, AlphaTestLeavesHolesWithoutDepth) {
+  const Pixels p = render_soft(find_scene("alpha_holes"));
+  // Checker cells with alpha 0 and texels with alpha 1 (1·100/255 rounds to
+  // 0) let the far quad through; alpha 2 gives As = 1, which writes depth
+  // and hides it, while blending in almost nothing over black.
+  EXPECT_EQ(at(p, 32, 8, 8), 0x3040FFu);       // texel (0,0): alpha 0
+  EXPECT_EQ(at(p, 32, 8 + 4, 8), 0x3040FFu);   // texel (4,0): alpha 1
+  EXPECT_EQ(at(p, 32, 8 + 12, 8), 0x010100u);  // texel (12,0): alpha 2 → As 1
+  EXPECT_EQ(at(p, 32, 2, 2), 0u);
+}
+
+TEST(VideoSoftTest, RotationKeepsTheCentreAndFlipsExactly) {
+  const Scene scene = find_scene("rotation");
+  const Pixels p = render_soft(scene);
+  // The mirrored quad (both axes negated about its centre) reads texels
+  // backwards, unblurred.
+  for (int y = 0; y < 16; ++y) {
+    for (int x = 0; x < 24; ++x) {
+      ASSERT_EQ(at(p, 64, 36 + x, 4 + y), pattern_texel(23 - x, 15 - y) & 0xFFFFFF);
+    }
+  }
+  // A 17° turn about the centre (20, 18): the centre pixel samples the
+  // texel corner (12, 8), and the covered area stays w × h within a border.
+  int covered = 0;
+  for (int y = 0; y < 36; ++y) {
+    for (int x = 0; x < 36; ++x) covered += at(p, 64, x, y) != 0;
+  }
+  EXPECT_NEAR(covered, 24 * 16, 24 + 16);
+  EXPECT_NE(at(p, 64, 20, 18), 0u);
+  EXPECT_EQ(at(p, 64, 0, 0), 0u);
+}
+
+TEST(VideoSoftTest, MagnificationFiltersWithClampedEdges) {
+  const Pixels p = render_soft(find_scene("scale"));
+  // A black-white pair of texels doubled: sample positions -0.25, 0.25,
+  // 0.75, 1.25 give 0, 64, 191, 255 (8-bit weights, edges clamped).
+  const std::uint32_t want[4] = {0, 64, 191, 255};
+  for (int i = 0; i < 4; ++i) {
+    EXPECT_EQ(at(p, 48, 2 + i, 2), want[i] * 0x010101u) << i;
+    EXPECT_EQ(at(p, 48, 2 + i, 3), want[i] * 0x010101u) << i;
+  }
+  EXPECT_EQ(at(p, 48, 6, 2), 0u);
+  // Scale 1.5 on 8 × 8 covers exactly 12 × 12 pixels from (10, 4).
+  EXPECT_NE(at(p, 48, 10, 4), 0u);
+  EXPECT_NE(at(p, 48, 21, 15), 0u);
+  EXPECT_EQ(at(p, 48, 22, 10), 0u);
+  EXPECT_EQ(at(p, 48, 15, 16), 0u);
+}
+
+TEST(VideoSoftTest, SourceOutsideTheTextureClampsToItsEdges) {
+  const Pixels p = render_soft(find_scene("clamped_source"));
+  // Source (-2, -2)–(6, 6) of a 4 × 4 texture at (4, 4): the border texels
+  // repeat outwards, the inside is one to one.
+  for (int y = 0; y < 8; ++y) {
+    for (int x = 0; x < 8; ++x) {
+      const int tx = std::clamp(x - 2, 0, 3), ty = std::clamp(y - 2, 0, 3);
+      ASSERT_EQ(at(p, 24, 4 + x, 4 + y), pattern_texel(tx, ty) & 0xFFFFFF) << x << "," << y;
+    }
+  }
+}
+
+TEST(VideoSoftTest, OverlayIsRawAndLastWithinTheFrame) {
+  const Pixels p = render_soft(find_scene("overlay"));
+  EXPECT_EQ(at(p, 32, 2, 3), 0x123456u);
+  EXPECT_EQ(at(p, 32, 9, 6), 0x123456u);
+  EXPECT_EQ(at(p, 32, 10, 6), 0x204060u);
+  EXPECT_EQ(at(p, 32, 20, 20), 0xFEDCBAu);
+  EXPECT_EQ(at(p, 32, 0, 23), 0x010203u);  // clipped fill
+  EXPECT_EQ(at(p, 32, 4, 23), 0x204060u);
+}
+
+TEST(VideoSoftTest, VectorFilterEqualsScalarArithmetic) {
+  std::mt19937 rng(7);
+  std::vector<std::uint32_t> texels(5 * 3);
+  for (auto& t : texels) t = rng();
+  const SoftImage img{texels.data(), 5, 3};
+  for (int i = 0; i < 20000; ++i) {
+    const int x = static_cast<int>(rng() % 9) - 2, y = static_cast<int>(rng() % 7) - 2;
+    const unsigned fx = rng() & 255, fy = rng() & 255;
+    ASSERT_EQ(soft_sample_fast(img, x, y, fx, fy), soft_sample_reference(img, x, y, fx, fy));
+  }
+  // Weight 0 returns the texel itself.
+  EXPECT_EQ(soft_sample_reference(img, 1, 1, 0, 0), texels[6]);
+}
+
+TEST(VideoSoftTest, TexturesUploadClipReadAndDestroy) {
+  SoftDevice d(8, 8);
+  PlatTexture t = plat_texture_create(d.v, 4, 3);
+  ASSERT_NE(t, 0);
+  EXPECT_EQ(plat_texture_width(d.v, t), 4);
+  EXPECT_EQ(plat_texture_height(d.v, t), 3);
+  const std::uint32_t block[4] = {1, 2, 3, 4};
+  plat_texture_upload(d.v, t, 3, 2, 2, 2, block, 2);  // only (3, 2) lands
+  std::vector<std::uint32_t> out(12, 99);
+  plat_texture_read(d.v, t, out.data());
+  for (int i = 0; i < 12; ++i) EXPECT_EQ(out[i], i == 11 ? 1u : 0u) << i;
+  EXPECT_EQ(plat_texture_create(d.v, 0, 5), 0);
+  EXPECT_EQ(plat_texture_create(d.v, 20000, 5), 0);
+  plat_texture_destroy(d.v, t);
+  EXPECT_EQ(plat_texture_width(d.v, t), 0);
+  plat_texture_destroy(d.v, 12345);
+  // Drawing with a destroyed or unknown texture draws nothing.
+  plat_video_begin_frame(d.v);
+  plat_video_draw_quad(d.v, with(sprite_quad(t, 4, 3, 0, 0), 2, 1));
+  plat_video_end_frame(d.v);
+  std::vector<std::uint32_t> px(64, 7);
+  plat_video_read_back(d.v, px.data());
+  for (std::uint32_t v : px) EXPECT_EQ(v, 0u);
+}
+
+TEST(VideoSoftTest, HeadlessFramesClearAndPresentWithoutWindow) {
+  SoftDevice d(4, 4);
+  EXPECT_EQ(plat_video_backend(d.v), PlatVideoBackend::Soft);
+  plat_video_overlay_fill(d.v, 0, 0, 4, 4, 0x112233);  // outside a frame: at once
+  std::vector<std::uint32_t> px(16);
+  plat_video_read_back(d.v, px.data());
+  EXPECT_EQ(px[5], 0x112233u);
+  EXPECT_EQ(plat_video_present(d.v), 0);
+  plat_video_read_back(d.v, px.data());
+  EXPECT_EQ(px[5], 0x112233u);  // the picture survives the present
+  plat_video_begin_frame(d.v);
+  plat_video_end_frame(d.v);
+  plat_video_read_back(d.v, px.data());
+  EXPECT_EQ(px[5], 0u);
+  EXPECT_EQ(plat_video_create(PlatVideoBackend::Soft, nullptr, 0, 10), nullptr);
+  plat_video_destroy(nullptr);
+  EXPECT_EQ(plat_video_present(nullptr), -1);
+}
+
+TEST(VideoSoftTest, DegenerateAndHugeQuadsAreSafe) {
+  SoftDevice d(16, 16);
+  PlatTexture t = solid_texture(d.v, 4, 4, 0xFFFFFFFFu);
+  plat_video_begin_frame(d.v);
+  PlatQuad zero = sprite_quad(t, 4, 4, 2, 2, 0, 1);
+  plat_video_draw_quad(d.v, zero);
+  PlatQuad nan = sprite_quad(t, 4, 4, 2, 2);
+  nan.m[4] = std::nanf("");
+  plat_video_draw_quad(d.v, nan);
+  PlatQuad far = sprite_quad(t, 4, 4, 1e9f, -1e9f, 1e6f, 1e6f, 30);
+  plat_video_draw_quad(d.v, far);
+  PlatQuad huge = sprite_quad(t, 4, 4, -5e5f, -5e5f, 1e6f, 1e6f, 0);
+  huge.src_right = 1e30f;
+  plat_video_draw_quad(d.v, huge);
+  plat_video_draw_quad(d.v, with(sprite_quad(t, 4, 4, -1e4f, -1e4f, 1e4f, 1e4f, 45), 2, 1));
+  plat_video_end_frame(d.v);
+  std::vector<std::uint32_t> px(256);
+  plat_video_read_back(d.v, px.data());
+  EXPECT_EQ(px[0], 0xFFFFFFu);  // only the last quad, which covers everything
+}
+
+}  // namespace
