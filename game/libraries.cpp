@@ -8,24 +8,18 @@
 #include "runtime/libraries.h"
 #include "runtime/lists.h"
 #include "runtime/strings.h"
+#include "window/window.h"
 
 namespace {
 // Not written yet by their layers; each is replaced by the real operation.
 void draw_init_step() {}
 void img_decoders_init_step() {}
 void img_init_step() {}
-void window_theme_init_step() {}
-void window_events_init_step() {}
-void win_init_step() {}
-void gadgets_init_step() {}
 void eng_png_init_step() {}
 void snd_decoders_init_step() {}
 void snd_init_step() {}
 void eng_init_step() {}
 void snd_shutdown_step() {}
-void gadgets_end_step() {}
-void win_end_step() {}
-void window_theme_end_step() {}
 void img_free_all_step() {}
 
 // The engine's string set-up starts the string library a second time.
@@ -42,10 +36,10 @@ constexpr std::array<RtStep, 20> kLibrarySteps{{
     {"draw_init", draw_init_step},
     {"img_decoders_init", img_decoders_init_step},
     {"img_init", img_init_step},
-    {"window_theme_init", window_theme_init_step},
-    {"window_events_init", window_events_init_step},
-    {"win_init", win_init_step},
-    {"gadgets_init", gadgets_init_step},
+    {"window_theme_init", win_theme_init},
+    {"window_events_init", win_events_init},
+    {"win_init", win_init},
+    {"gadgets_init", win_gadgets_init},
     {"rt_fonts_init", rt_fonts_init},
     {"rt_files_init", rt_files_init},
     {"rt_arrays_init", rt_arrays_init},
@@ -60,9 +54,9 @@ constexpr std::array<RtStep, 9> kEndSteps{{
     {"snd_shutdown", snd_shutdown_step},
     {"rt_files_end", rt_files_end},
     {"rt_fonts_end", rt_fonts_end},
-    {"gadgets_end", gadgets_end_step},
-    {"win_end", win_end_step},
-    {"window_theme_end", window_theme_end_step},
+    {"gadgets_end", win_gadgets_end},
+    {"win_end", win_end},
+    {"window_theme_end", win_theme_end},
     {"img_free_all", img_free_all_step},
     {"rt_memory_end", rt_memory_end},
     {"rt_prefs_end", rt_prefs_end},

@@ -54,8 +54,8 @@ bool plat_display_init() {
   // when asked for by name.
   const char* driver = SDL_GetCurrentVideoDriver();
   const char* asked = SDL_getenv("SDL_VIDEODRIVER");
-  const bool invisible = driver && (std::strcmp(driver, "offscreen") == 0 ||
-                                    std::strcmp(driver, "dummy") == 0);
+  const bool invisible =
+      driver && (std::strcmp(driver, "offscreen") == 0 || std::strcmp(driver, "dummy") == 0);
   if (invisible && !(asked && std::strcmp(asked, driver) == 0)) {
     SDL_QuitSubSystem(SDL_INIT_VIDEO);
     return false;
@@ -80,6 +80,7 @@ PlatWindow* plat_window_create(const char* title, int x, int y, int width, int h
   Uint32 sdl_flags = SDL_WINDOW_HIDDEN;
   if (!(flags & kPlatWindowDecorated)) sdl_flags |= SDL_WINDOW_BORDERLESS;
   if (flags & kPlatWindowResizable) sdl_flags |= SDL_WINDOW_RESIZABLE;
+  if (flags & kPlatWindowUtility) sdl_flags |= SDL_WINDOW_UTILITY;
   if (gl_wanted()) {
     set_gl_attributes();
     sdl_flags |= SDL_WINDOW_OPENGL;
@@ -136,6 +137,10 @@ bool plat_window_visible(PlatWindow* window) {
   return window && (SDL_GetWindowFlags(window->sdl) & SDL_WINDOW_SHOWN) != 0;
 }
 
+bool plat_window_decorated(PlatWindow* window) {
+  return window && (SDL_GetWindowFlags(window->sdl) & SDL_WINDOW_BORDERLESS) == 0;
+}
+
 void plat_window_set_title(PlatWindow* window, const char* title) {
   if (window) SDL_SetWindowTitle(window->sdl, title ? title : "");
 }
@@ -143,6 +148,23 @@ void plat_window_set_title(PlatWindow* window, const char* title) {
 void plat_window_position(PlatWindow* window, int* x, int* y) {
   *x = *y = 0;
   if (window) SDL_GetWindowPosition(window->sdl, x, y);
+}
+
+void plat_window_outer_position(PlatWindow* window, int* x, int* y) {
+  plat_window_position(window, x, y);
+  int top = 0, left = 0;
+  if (window && SDL_GetWindowBordersSize(window->sdl, &top, &left, nullptr, nullptr) == 0) {
+    *x -= left;
+    *y -= top;
+  }
+}
+
+void plat_window_maximize(PlatWindow* window) {
+  if (window) SDL_MaximizeWindow(window->sdl);
+}
+
+void plat_window_minimize(PlatWindow* window) {
+  if (window) SDL_MinimizeWindow(window->sdl);
 }
 
 void plat_window_move(PlatWindow* window, int x, int y) {

@@ -14,6 +14,7 @@ enum PlatWindowFlag : unsigned {
   kPlatWindowCentred = 1u << 2,  // on the parent, or on the screen without one
   kPlatWindowResizable = 1u << 3,
   kPlatWindowDefaultPos = 1u << 4,  // let the system place it; x and y are ignored
+  kPlatWindowUtility = 1u << 5,     // a tool window (no taskbar entry)
 };
 
 // Starts SDL's video subsystem if it is not running; false without a display.
@@ -29,9 +30,16 @@ PlatWindow* plat_window_create(const char* title, int x, int y, int width, int h
 void plat_window_destroy(PlatWindow* window);
 void plat_window_show(PlatWindow* window, bool shown);
 bool plat_window_visible(PlatWindow* window);
+// Whether the window has a title bar and frame.
+bool plat_window_decorated(PlatWindow* window);
 void plat_window_set_title(PlatWindow* window, const char* title);
+void plat_window_maximize(PlatWindow* window);
+void plat_window_minimize(PlatWindow* window);
 // Top-left corner of the client area on the desktop.
 void plat_window_position(PlatWindow* window, int* x, int* y);
+// Top-left corner of the whole window, frame included (the client corner
+// when there is no frame or no window manager).
+void plat_window_outer_position(PlatWindow* window, int* x, int* y);
 void plat_window_move(PlatWindow* window, int x, int y);
 void plat_window_size(PlatWindow* window, int* width, int* height);
 // Size in pixels of what a device draws into (differs from the client size

@@ -1,0 +1,170 @@
+// Numbered windows over real X windows (Xvfb in the test run): style flags,
+// caption default, centring, hidden and pop-up windows, re-opening a number,
+// positions, the event queue and the library's end.
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+#include "platform/display.h"
+#include "window/window.h"
+
+namespace {
+
+class WindowTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    if (!plat_display_init()) GTEST_SKIP() << "no X display (run under xvfb-run)";
+    win_events_init();
+    win_init();
+  }
+  void TearDown() override {
+    if (plat_display_available()) win_end();
+  }
+  static PlatWindow* plat(WinHandle number) { return win_plat_window(win_handle(number)); }
+  static void settle() {
+    for (int i = 0; i < 10; ++i) {
+      plat_events_pump();
+      usleep(5000);
+    }
+  }
+};
+
+TEST_F(WindowTest, ScreenWindowIsCentredOnTheDesktop) {
+  int dw = 0, dh = 0;
+  plat_desktop_size(&dw, &dh);
+  const WinHandle handle = win_open(0, 0, 0, 1024, 768, "", 0x00C00001);
+  ASSERT_NE(handle, 0);
+  EXPECT_EQ(win_handle(0), handle);
+  settle();
+  int w = 0, h = 0;
+  plat_window_size(plat(0), &w, &h);
+  EXPECT_EQ(w, 1024);
+  EXPECT_EQ(h, 768);
+  EXPECT_EQ(win_x(0), (dw - 1024) / 2);
+  EXPECT_EQ(win_y(0), (dh - 768) / 2);
+  EXPECT_TRUE(plat_window_decorated(plat(0)));
+  EXPECT_TRUE(plat_window_visible(plat(0)));
+}
+
+TEST_F(WindowTest, CentringClampsToTheDesktop) {
+  int dw = 0, dh = 0;
+  plat_desktop_size(&dw, &dh);
+  ASSERT_NE(win_open(0, 0, 0, dw + 300, dh + 100, "", kWinCentreScreen), 0);
+  settle();
+  int w = 0, h = 0;
+  plat_window_size(plat(0), &w, &h);
+  EXPECT_EQ(w, dw);
+  EXPECT_EQ(h, dh);
+  EXPECT_EQ(win_x(0), 0);
+  EXPECT_EQ(win_y(0), 0);
+}
+
+TEST_F(WindowTest, NoStyleGivesACaptionAndPopupGivesNone) {
+  ASSERT_NE(win_open(0, 10, 10, 100, 100, nullptr, 0), 0);
+  EXPECT_TRUE(plat_window_decorated(plat(0)));
+  ASSERT_NE(win_open(1, 100, 50, 200, 100, "", kWsPopup), 0);
+  settle();
+  EXPECT_FALSE(plat_window_decorated(plat(1)));
+  EXPECT_EQ(win_x(1), 100);
+  EXPECT_EQ(win_y(1), 50);
+  // A tool window always has a caption, even when asked for as a pop-up.
+  ASSERT_NE(win_open(2, 0, 0, 50, 50, "", std::uint32_t{kWsPopup} | kWinToolWindow), 0);
+  EXPECT_TRUE(plat_window_decorated(plat(2)));
+}
+
+TEST_F(WindowTest, HiddenWindowStaysHidden) {
+  ASSERT_NE(win_open(3, 0, 0, 64, 64, "", kWinHidden), 0);
+  EXPECT_FALSE(plat_window_visible(plat(3)));
+}
+
+TEST_F(WindowTest, DefaultPositionAndCentringOnAParent) {
+  const WinHandle parent = win_open(0, 200, 100, 400, 300, "", kWsCaption);
+  ASSERT_NE(parent, 0);
+  ASSERT_NE(win_open(1, kWinDefaultPosition, kWinDefaultPosition, 64, 64, "", 0), 0);
+  settle();
+  ASSERT_NE(win_open(2, 0, 0, 100, 60, "", kWinCentreParent, parent), 0);
+  settle();
+  EXPECT_EQ(win_x(2), 200 + (400 - 100) / 2);
+  EXPECT_EQ(win_y(2), 100 + (300 - 60) / 2);
+  // A parent near the desktop's corner does not push the child off it.
+  ASSERT_NE(win_open(3, 0, 0, 40, 40, "", 0), 0);
+  settle();
+  ASSERT_NE(win_open(4, 0, 0, 300, 300, "", kWinCentreParent, win_handle(3)), 0);
+  settle();
+  EXPECT_EQ(win_x(4), 0);
+  EXPECT_EQ(win_y(4), 0);
+}
+
+TEST_F(WindowTest, ReopeningANumberReplacesTheWindow) {
+  const WinHandle first = win_open(0, 0, 0, 64, 64, "", 0);
+  ASSERT_NE(first, 0);
+  plat_window_post_close(plat(0));
+  plat_events_pump();
+  EXPECT_EQ(win_events_pending(0, kWinEventClose), 1);
+  const WinHandle second = win_open(0, 0, 0, 80, 80, "", 0);
+  ASSERT_NE(second, 0);
+  EXPECT_EQ(win_handle(0), second);
+  EXPECT_EQ(win_plat_window(first == second ? 0 : first), nullptr);  // the old one is gone
+  EXPECT_EQ(win_events_pending(0, kWinEventClose), 0);               // its events went with it
+  int w = 0, h = 0;
+  plat_window_size(plat(0), &w, &h);
+  EXPECT_EQ(w, 80);
+}
+
+TEST_F(WindowTest, CloseEventsAreQueuedOnceAndDroppedWithTheWindow) {
+  ASSERT_NE(win_open(0, 0, 0, 64, 64, "", 0), 0);
+  ASSERT_NE(win_open(1, 0, 0, 64, 64, "", 0), 0);
+  settle();
+  plat_window_post_close(plat(0));
+  plat_window_post_close(plat(0));  // the same event again is not queued twice
+  plat_window_post_close(plat(1));
+  plat_events_pump();
+  EXPECT_EQ(win_events_pending(0, kWinEventClose), 1);
+  EXPECT_EQ(win_events_pending(1, kWinEventClose), 1);
+  win_close(0);
+  EXPECT_EQ(win_events_pending(0, kWinEventClose), 0);
+  EXPECT_EQ(win_events_pending(1, kWinEventClose), 1);
+}
+
+TEST_F(WindowTest, MissingWindowsGiveZeroAndCloseQuietly) {
+  EXPECT_EQ(win_handle(7), 0);
+  EXPECT_EQ(win_x(7), 0);
+  EXPECT_EQ(win_y(7), 0);
+  win_close(7);
+  win_close(-1);
+  win_close(123456789);
+  EXPECT_EQ(win_plat_window(0x1234), nullptr);
+  EXPECT_EQ(win_open(5, 0, 0, 0, 10, "", 0), 0);  // failed open releases the number
+  EXPECT_EQ(win_handle(5), 0);
+}
+
+TEST_F(WindowTest, DynamicWindowsUseTheirRecordAddress) {
+  const WinHandle id = win_open(-1, 0, 0, 64, 64, "", 0);
+  ASSERT_NE(id, 0);
+  const WinHandle handle = win_handle(id);
+  ASSERT_NE(handle, 0);
+  EXPECT_NE(handle, id);
+  EXPECT_NE(win_plat_window(handle), nullptr);
+  win_close(id);
+  EXPECT_EQ(win_handle(id), 0);
+  EXPECT_EQ(win_plat_window(handle), nullptr);
+}
+
+TEST_F(WindowTest, EndClosesEveryWindow) {
+  const WinHandle a = win_open(0, 0, 0, 64, 64, "", 0);
+  const WinHandle b = win_open(-1, 0, 0, 64, 64, "", 0);
+  ASSERT_NE(a, 0);
+  ASSERT_NE(b, 0);
+  win_end();
+  EXPECT_EQ(win_handle(0), 0);
+  EXPECT_EQ(win_plat_window(a), nullptr);
+  win_init();  // for the fixture's own end
+}
+
+TEST(WindowLibrary, ThemeHasNoVisualStyles) {
+  win_theme_init();
+  EXPECT_EQ(win_visual_styles(), 0);
+  win_theme_end();
+}
+
+}  // namespace
