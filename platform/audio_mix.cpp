@@ -1,0 +1,133 @@
+// The mixer: every playing buffer is resampled from its own rate to the
+// output rate (Catmull-Rom cubic, exact at whole sample positions), scaled by
+// its volume and pan, summed in float and clipped to 16 bits.
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <vector>
+
+#include "platform/audio_mix.h"
+
+namespace {
+constexpr double kFracScale = 1.0 / 4294967296.0;
+
+// Reads one channel of one frame of 8-bit unsigned or 16-bit signed PCM as a
+// 16-bit-range float.
+template <int Channels, int Bits>
+float sample_at(const std::uint8_t* bytes, std::int64_t frame, int channel) {
+  if constexpr (Bits == 16) {
+    std::int16_t v;
+    std::memcpy(&v, bytes + (frame * Channels + channel) * 2, 2);
+    return v;
+  } else {
+    return (bytes[frame * Channels + channel] - 128) * 256.0f;
+  }
+}
+
+// A frame index outside the buffer wraps for a looping buffer and is
+// silence (-1) for a one-shot one.
+std::int64_t neighbour(std::int64_t j, std::int64_t frames, bool looping) {
+  if (j >= 0 && j < frames) return j;
+  if (!looping) return -1;
+  return ((j % frames) + frames) % frames;
+}
+
+float cubic(float p0, float p1, float p2, float p3, float t) {
+  return p1 + 0.5f * t *
+                  (p2 - p0 +
+                   t * (2.0f * p0 - 5.0f * p1 + 4.0f * p2 - p3 + t * (3.0f * (p1 - p2) + p3 - p0)));
+}
+
+template <int Channels, int Bits>
+float interpolate(const std::uint8_t* bytes, std::int64_t i, float t, int channel,
+                  std::int64_t frames, bool looping) {
+  if (i >= 1 && i + 2 < frames) {
+    return cubic(sample_at<Channels, Bits>(bytes, i - 1, channel),
+                 sample_at<Channels, Bits>(bytes, i, channel),
+                 sample_at<Channels, Bits>(bytes, i + 1, channel),
+                 sample_at<Channels, Bits>(bytes, i + 2, channel), t);
+  }
+  float p[4];
+  for (int k = 0; k < 4; ++k) {
+    std::int64_t j = neighbour(i - 1 + k, frames, looping);
+    p[k] = j < 0 ? 0.0f : sample_at<Channels, Bits>(bytes, j, channel);
+  }
+  return cubic(p[0], p[1], p[2], p[3], t);
+}
+
+// Mixes one buffer into acc and advances it; returns when it is done with
+// these frames or has played to its end.
+template <int Channels, int Bits>
+void mix_voice(PlatAudioBuffer* b, float* acc, int count) {
+  const PlatAudioSamples* s = b->samples;
+  const std::int64_t frames = s->size / s->format.block_align;
+  const std::uint64_t end = static_cast<std::uint64_t>(frames) << 32;
+  const std::uint64_t step = (static_cast<std::uint64_t>(b->frequency) << 32) / kPlatAudioRate;
+  const bool silent = s->direct_locks > 0;
+  const float gl = b->gain_left, gr = b->gain_right;
+  std::uint64_t pos = b->position;
+  for (int k = 0; k < count; ++k) {
+    if (pos >= end) {
+      if (!b->looping) break;
+      pos %= end;
+    }
+    if (!silent) {
+      auto i = static_cast<std::int64_t>(pos >> 32);
+      auto frac = static_cast<std::uint32_t>(pos);
+      float l, r;
+      if (frac == 0) {
+        l = sample_at<Channels, Bits>(s->bytes, i, 0);
+        r = Channels == 2 ? sample_at<Channels, Bits>(s->bytes, i, 1) : l;
+      } else {
+        auto t = static_cast<float>(frac * kFracScale);
+        l = interpolate<Channels, Bits>(s->bytes, i, t, 0, frames, b->looping);
+        r = Channels == 2 ? interpolate<Channels, Bits>(s->bytes, i, t, 1, frames, b->looping) : l;
+      }
+      acc[2 * k] += l * gl;
+      acc[2 * k + 1] += r * gr;
+    }
+    pos += step;
+  }
+  if (pos >= end) {
+    if (b->looping) {
+      pos %= end;
+    } else {
+      b->playing = false;  // a one-shot buffer stops at its end, cursor back at 0
+      pos = 0;
+    }
+  }
+  b->position = pos;
+}
+
+void mix_buffer(PlatAudioBuffer* b, float* acc, int count) {
+  const PlatPcmFormat& f = b->samples->format;
+  if (f.channels == 2) {
+    if (f.bits_per_sample == 16)
+      mix_voice<2, 16>(b, acc, count);
+    else
+      mix_voice<2, 8>(b, acc, count);
+  } else {
+    if (f.bits_per_sample == 16)
+      mix_voice<1, 16>(b, acc, count);
+    else
+      mix_voice<1, 8>(b, acc, count);
+  }
+}
+}  // namespace
+
+void plat_audio_render(std::int16_t* out, int frames) {
+  if (frames <= 0) return;
+  thread_local std::vector<float> acc;
+  acc.assign(static_cast<std::size_t>(frames) * 2, 0.0f);
+  auto& st = plat_audio_state();
+  {
+    std::lock_guard lock(st.mutex);
+    for (PlatAudioBuffer* b : st.buffers) {
+      if (b->playing) mix_buffer(b, acc.data(), frames);
+    }
+  }
+  for (std::size_t i = 0; i < acc.size(); ++i) {
+    float v = std::clamp(acc[i], -32768.0f, 32767.0f);
+    out[i] = static_cast<std::int16_t>(std::lrint(v));
+  }
+}

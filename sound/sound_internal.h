@@ -1,0 +1,20 @@
+// Helpers shared by the sound library's own files.
+#pragma once
+#include "platform/audio.h"
+#include "sound/sound.h"
+
+ObjectTable* snd_table();
+// A zeroed record for number id (the old sound of that number freed) or a
+// new dynamic record for -1; null on failure.
+SoundObject* snd_alloc_record(RtHandle id);
+// Enters a filled buffer as sound id; returns what a load returns.
+RtHandle snd_store_buffer(RtHandle id, PlatAudioBuffer* buffer);
+void* snd_chain_record(RtChainBlock* block);
+PlatPcmFormat snd_pcm16_format(int channels, int rate);
+RtHandle snd_play_channel(RtHandle id, SoundObject* rec, std::uint32_t flags, int volume);
+
+// Streaming: a sound over an open decoder and a 65536-byte buffer.
+RtHandle snd_stream_create(RtHandle id, SoundDecoderState* decoder);
+void snd_stream_play(RtHandle id, SoundObject* rec, std::uint32_t flags, int volume);
+// Asks the feeder thread to end and waits until it has.
+void snd_stream_end(SoundObject* rec);
