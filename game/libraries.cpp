@@ -4,6 +4,7 @@
 
 #include <array>
 
+#include "image/draw.h"
 #include "runtime/arrays.h"
 #include "runtime/libraries.h"
 #include "runtime/lists.h"
@@ -12,7 +13,6 @@
 
 namespace {
 // Not written yet by their layers; each is replaced by the real operation.
-void draw_init_step() {}
 void img_decoders_init_step() {}
 void img_init_step() {}
 void eng_png_init_step() {}
@@ -33,7 +33,7 @@ constexpr std::array<RtStep, 20> kLibrarySteps{{
     {"rt_common_controls_init", rt_common_controls_init},
     {"rt_prefs_init", rt_prefs_init},
     {"rt_memory_init", rt_memory_init},
-    {"draw_init", draw_init_step},
+    {"draw_init", draw_init},
     {"img_decoders_init", img_decoders_init_step},
     {"img_init", img_init_step},
     {"window_theme_init", win_theme_init},
