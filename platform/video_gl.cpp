@@ -1,8 +1,294 @@
-// The gl back end (OpenGL 3.3 core) comes next; until then Auto falls back
-// to the soft device.
-#include "platform/video_device.h"
+// The gl device's textures and frames. Quads are collected into one vertex
+// array per frame; consecutive quads with the same texture and blend form a
+// batch, and a flush uploads the array once and issues one draw call per
+// batch. The overlay follows as scissored clears and a pass of points.
+#include <algorithm>
+#include <new>
 
-PlatVideo* plat_video_gl_create(PlatWindow*, int, int) {
-  plat_video_set_error("the gl device is not built yet");
-  return nullptr;
+#include "platform/video_gl.h"
+
+namespace {
+
+GlTexture* find(GlVideo* g, PlatTexture handle) {
+  if (handle <= 0 || handle > static_cast<PlatTexture>(g->textures.size())) return nullptr;
+  GlTexture* t = &g->textures[static_cast<std::size_t>(handle - 1)];
+  return t->id != 0 ? t : nullptr;
 }
+
+GLenum gl_factor(BlendFactor f) {
+  switch (f) {
+    case BlendFactor::Zero:
+      return GL_ZERO;
+    case BlendFactor::One:
+      return GL_ONE;
+    case BlendFactor::SrcColor:
+      return GL_SRC_COLOR;
+    case BlendFactor::InvSrcColor:
+      return GL_ONE_MINUS_SRC_COLOR;
+    case BlendFactor::SrcAlpha:
+      return GL_SRC_ALPHA;
+    case BlendFactor::InvSrcAlpha:
+      return GL_ONE_MINUS_SRC_ALPHA;
+    case BlendFactor::DstColor:
+      return GL_DST_COLOR;
+    case BlendFactor::InvDstColor:
+      return GL_ONE_MINUS_DST_COLOR;
+  }
+  return GL_ONE;
+}
+
+// Indices 0 1 2, 2 1 3 for each quad's four corners.
+void ensure_indices(GlVideo* g, int quads) {
+  if (quads <= g->index_capacity) return;
+  const int capacity = std::max({quads, g->index_capacity * 2, 1024});
+  std::vector<GLuint> idx(static_cast<std::size_t>(capacity) * 6);
+  for (int q = 0; q < capacity; ++q) {
+    const GLuint b = static_cast<GLuint>(q) * 4;
+    const GLuint six[6] = {b, b + 1, b + 2, b + 2, b + 1, b + 3};
+    std::copy(six, six + 6, idx.begin() + static_cast<std::ptrdiff_t>(q) * 6);
+  }
+  glBufferData(GL_ELEMENT_ARRAY_BUFFER, static_cast<GLsizeiptr>(idx.size() * sizeof(GLuint)),
+               idx.data(), GL_STATIC_DRAW);
+  g->index_capacity = capacity;
+}
+
+// Draws the queued quads into the back buffer.
+void flush(GlVideo* g) {
+  if (g->batches.empty()) return;
+  gl_bind_back_buffer(g);
+  glUseProgram(g->quad_program);
+  glBindVertexArray(g->quad_vao);
+  glBindBuffer(GL_ARRAY_BUFFER, g->quad_vbo);
+  const auto bytes = static_cast<GLsizeiptr>(g->vertices.size() * sizeof(GlVertex));
+  glBufferData(GL_ARRAY_BUFFER, bytes, g->vertices.data(), GL_STREAM_DRAW);
+  ensure_indices(g, static_cast<int>(g->vertices.size() / 4));
+  glEnable(GL_DEPTH_TEST);
+  glDepthFunc(GL_LEQUAL);
+  glDepthMask(GL_TRUE);
+  glEnable(GL_BLEND);
+  glActiveTexture(GL_TEXTURE0);
+  GLuint bound = 0;
+  BlendPair blend{};
+  bool blend_set = false;
+  for (const GlBatch& b : g->batches) {
+    if (b.texture != bound) glBindTexture(GL_TEXTURE_2D, bound = b.texture);
+    if (!blend_set || !(b.blend == blend)) {
+      blend = b.blend;
+      blend_set = true;
+      glBlendFunc(gl_factor(blend.src), gl_factor(blend.dst));
+    }
+    const auto offset = static_cast<std::uintptr_t>(b.first_quad) * 6 * sizeof(GLuint);
+    glDrawElements(GL_TRIANGLES, b.quads * 6, GL_UNSIGNED_INT, reinterpret_cast<void*>(offset));
+  }
+  glBindVertexArray(0);
+  g->vertices.clear();
+  g->batches.clear();
+}
+
+// Raw values over the picture: fills as scissored clears, single pixels as
+// points, in call order, unblended and without depth.
+void apply_overlay(GlVideo* g, const std::vector<GlOverlayOp>& ops) {
+  if (ops.empty()) return;
+  gl_bind_back_buffer(g);
+  glDisable(GL_DEPTH_TEST);
+  glDisable(GL_BLEND);
+  struct Point {
+    float x, y;
+    std::uint32_t value;  // bytes B, G, R: read as a normalised BGRA colour
+  };
+  std::vector<Point> points;
+  auto draw_points = [&] {
+    if (points.empty()) return;
+    glUseProgram(g->point_program);
+    glBindVertexArray(g->point_vao);
+    glBindBuffer(GL_ARRAY_BUFFER, g->point_vbo);
+    glBufferData(GL_ARRAY_BUFFER, static_cast<GLsizeiptr>(points.size() * sizeof(Point)),
+                 points.data(), GL_STREAM_DRAW);
+    glDrawArrays(GL_POINTS, 0, static_cast<GLsizei>(points.size()));
+    glBindVertexArray(0);
+    points.clear();
+  };
+  for (const GlOverlayOp& op : ops) {
+    if (op.right - op.left == 1 && op.bottom - op.top == 1) {
+      points.push_back({float(op.left), float(op.top), op.value});
+      continue;
+    }
+    draw_points();
+    glEnable(GL_SCISSOR_TEST);
+    glScissor(op.left, g->height - op.bottom, op.right - op.left, op.bottom - op.top);
+    glClearColor(((op.value >> 16) & 255) / 255.0f, ((op.value >> 8) & 255) / 255.0f,
+                 (op.value & 255) / 255.0f, 1.0f);
+    glClear(GL_COLOR_BUFFER_BIT);
+    glDisable(GL_SCISSOR_TEST);
+  }
+  draw_points();
+  glClearColor(0, 0, 0, 1);
+}
+
+PlatTexture texture_create(PlatVideo* v, int width, int height) {
+  GlVideo* g = gl_video(v);
+  if (width > g->max_texture || height > g->max_texture) return 0;
+  gl_make_current(g);
+  flush(g);
+  std::vector<std::uint32_t> zeros;
+  try {
+    zeros.assign(static_cast<std::size_t>(width) * height, 0u);
+  } catch (const std::bad_alloc&) {
+    return 0;
+  }
+  while (glGetError() != GL_NO_ERROR) {
+  }
+  GLuint id = 0;
+  glGenTextures(1, &id);
+  glBindTexture(GL_TEXTURE_2D, id);
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAX_LEVEL, 0);
+  glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, width, height, 0, GL_BGRA, GL_UNSIGNED_INT_8_8_8_8_REV,
+               zeros.data());
+  if (glGetError() != GL_NO_ERROR) {
+    glDeleteTextures(1, &id);
+    return 0;
+  }
+  std::size_t slot = 0;
+  while (slot < g->textures.size() && g->textures[slot].id != 0) ++slot;
+  if (slot == g->textures.size()) g->textures.emplace_back();
+  g->textures[slot] = GlTexture{id, width, height};
+  return static_cast<PlatTexture>(slot + 1);
+}
+
+void texture_destroy(PlatVideo* v, PlatTexture handle) {
+  GlVideo* g = gl_video(v);
+  GlTexture* t = find(g, handle);
+  if (t == nullptr) return;
+  gl_make_current(g);
+  flush(g);  // queued quads may still use it
+  glDeleteTextures(1, &t->id);
+  *t = GlTexture{};
+}
+
+void texture_upload(PlatVideo* v, PlatTexture handle, int x, int y, int width, int height,
+                    const std::uint32_t* texels, int pitch) {
+  GlVideo* g = gl_video(v);
+  GlTexture* t = find(g, handle);
+  if (t == nullptr) return;
+  const int x0 = std::max(x, 0), y0 = std::max(y, 0);
+  const int x1 = std::min(x + width, t->width), y1 = std::min(y + height, t->height);
+  if (x0 >= x1 || y0 >= y1) return;
+  gl_make_current(g);
+  flush(g);  // quads queued before the upload show the old texels
+  glBindTexture(GL_TEXTURE_2D, t->id);
+  glPixelStorei(GL_UNPACK_ROW_LENGTH, pitch);
+  const std::uint32_t* first = texels + static_cast<std::size_t>(y0 - y) * pitch + (x0 - x);
+  glTexSubImage2D(GL_TEXTURE_2D, 0, x0, y0, x1 - x0, y1 - y0, GL_BGRA, GL_UNSIGNED_INT_8_8_8_8_REV,
+                  first);
+  glPixelStorei(GL_UNPACK_ROW_LENGTH, 0);
+}
+
+void texture_read(PlatVideo* v, PlatTexture handle, std::uint32_t* out) {
+  GlVideo* g = gl_video(v);
+  GlTexture* t = find(g, handle);
+  if (t == nullptr) return;
+  gl_make_current(g);
+  glBindTexture(GL_TEXTURE_2D, t->id);
+  glGetTexImage(GL_TEXTURE_2D, 0, GL_BGRA, GL_UNSIGNED_INT_8_8_8_8_REV, out);
+}
+
+bool texture_size(PlatVideo* v, PlatTexture handle, int* width, int* height) {
+  GlTexture* t = find(gl_video(v), handle);
+  if (t == nullptr) return false;
+  *width = t->width;
+  *height = t->height;
+  return true;
+}
+
+void begin_frame(PlatVideo* v) {
+  GlVideo* g = gl_video(v);
+  gl_make_current(g);
+  g->vertices.clear();
+  g->batches.clear();
+  g->overlay.clear();
+  gl_bind_back_buffer(g);
+  glDepthMask(GL_TRUE);
+  glClearColor(0, 0, 0, 1);
+  glClearDepth(1.0);
+  glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+}
+
+void draw_quad(PlatVideo* v, const PlatQuad& q) {
+  GlVideo* g = gl_video(v);
+  const GlTexture* t = find(g, q.texture);
+  if (t == nullptr) return;
+  const QuadCorners c = plat_quad_corners(q);
+  const float u[2] = {q.src_left / t->width, q.src_right / t->width};
+  const float tv[2] = {q.src_top / t->height, q.src_bottom / t->height};
+  for (int i = 0; i < 4; ++i) {
+    g->vertices.push_back({c.x[i], c.y[i], q.depth, u[i & 1], tv[i >> 1], q.alpha});
+  }
+  const BlendPair blend = plat_blend_resolve(q.src_blend, q.dst_blend);
+  const int quad = static_cast<int>(g->vertices.size() / 4) - 1;
+  if (!g->batches.empty()) {
+    GlBatch& last = g->batches.back();
+    if (last.texture == t->id && last.blend == blend) {
+      ++last.quads;
+      return;
+    }
+  }
+  g->batches.push_back({t->id, blend, quad, 1});
+}
+
+void end_frame(PlatVideo* v) {
+  GlVideo* g = gl_video(v);
+  gl_make_current(g);
+  flush(g);
+  apply_overlay(g, g->overlay);
+  g->overlay.clear();
+}
+
+void overlay_fill(PlatVideo* v, int left, int top, int right, int bottom, std::uint32_t value) {
+  GlVideo* g = gl_video(v);
+  const GlOverlayOp op{left, top, right, bottom, value};
+  if (g->in_frame) {
+    g->overlay.push_back(op);
+  } else {
+    gl_make_current(g);
+    apply_overlay(g, {op});
+  }
+}
+
+void overlay_pixel(PlatVideo* v, int x, int y, std::uint32_t value) {
+  overlay_fill(v, x, y, x + 1, y + 1, value);
+}
+
+// GL rows count from the bottom: read, then turn top-down.
+void read_back(PlatVideo* v, std::uint32_t* out) {
+  GlVideo* g = gl_video(v);
+  gl_make_current(g);
+  flush(g);
+  g->scratch.resize(static_cast<std::size_t>(g->width) * g->height);
+  glBindFramebuffer(GL_READ_FRAMEBUFFER, g->fbo);
+  glReadPixels(0, 0, g->width, g->height, GL_BGRA, GL_UNSIGNED_INT_8_8_8_8_REV, g->scratch.data());
+  const auto w = static_cast<std::size_t>(g->width);
+  for (int y = 0; y < g->height; ++y) {
+    const std::uint32_t* src = g->scratch.data() + (g->height - 1 - y) * w;
+    std::uint32_t* dst = out + y * w;
+    for (std::size_t x = 0; x < w; ++x) dst[x] = src[x] & 0xFFFFFFu;
+  }
+}
+
+void finish(PlatVideo* v) {
+  GlVideo* g = gl_video(v);
+  gl_make_current(g);
+  flush(g);
+  glFinish();
+}
+
+}  // namespace
+
+const PlatVideoOps kGlOps = {
+    gl_destroy,   texture_create, texture_destroy, texture_upload, texture_read,
+    texture_size, begin_frame,    draw_quad,       end_frame,      overlay_pixel,
+    overlay_fill, read_back,      finish,          gl_present,     gl_set_vsync,
+};

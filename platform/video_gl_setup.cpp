@@ -1,0 +1,293 @@
+// The gl device's set-up and teardown: the OpenGL 3.3 core context on the
+// display's window (or a hidden one of its own), shaders, buffers, the
+// off-screen back buffer; and present, which scales the back buffer into
+// the window (letterboxed when sizes differ), swaps and paces.
+#include <string>
+
+#include "platform/display.h"
+#include "platform/video_gl.h"
+
+namespace {
+
+// Positions in pixels (centres at + 0.5) to clip space, y down; depth 0 … 1.
+constexpr const char* kQuadVertex = R"(#version 330 core
+layout(location = 0) in vec3 a_pos;
+layout(location = 1) in vec2 a_uv;
+layout(location = 2) in float a_alpha;
+uniform vec2 u_scale;
+out vec2 v_uv;
+out float v_alpha;
+void main() {
+  gl_Position = vec4(a_pos.x * u_scale.x - 1.0, 1.0 - a_pos.y * u_scale.y, a_pos.z * 2.0 - 1.0, 1.0);
+  v_uv = a_uv;
+  v_alpha = a_alpha;
+})";
+
+// Colour modulated by alpha only; what would blend in with alpha 0 (after
+// rounding to 8 bits) is discarded and writes no depth.
+constexpr const char* kQuadFragment = R"(#version 330 core
+in vec2 v_uv;
+in float v_alpha;
+uniform sampler2D u_tex;
+out vec4 o_color;
+void main() {
+  vec4 t = texture(u_tex, v_uv);
+  float a = t.a * v_alpha;
+  if (a < 0.5 / 255.0) discard;
+  o_color = vec4(t.rgb, a);
+})";
+
+constexpr const char* kPointVertex = R"(#version 330 core
+layout(location = 0) in vec2 a_pos;
+layout(location = 1) in vec4 a_color;
+uniform vec2 u_scale;
+out vec4 v_color;
+void main() {
+  gl_Position = vec4((a_pos.x + 0.5) * u_scale.x - 1.0, 1.0 - (a_pos.y + 0.5) * u_scale.y, 0.0, 1.0);
+  v_color = a_color;
+})";
+
+constexpr const char* kPointFragment = R"(#version 330 core
+in vec4 v_color;
+out vec4 o_color;
+void main() { o_color = v_color; })";
+
+GLuint compile(GLenum kind, const char* source, std::string* log) {
+  GLuint s = glCreateShader(kind);
+  glShaderSource(s, 1, &source, nullptr);
+  glCompileShader(s);
+  GLint ok = 0;
+  glGetShaderiv(s, GL_COMPILE_STATUS, &ok);
+  if (!ok) {
+    char buf[1024] = {};
+    glGetShaderInfoLog(s, sizeof buf, nullptr, buf);
+    *log = buf;
+    glDeleteShader(s);
+    return 0;
+  }
+  return s;
+}
+
+GLuint link(const char* vs_source, const char* fs_source, std::string* log) {
+  GLuint vs = compile(GL_VERTEX_SHADER, vs_source, log);
+  GLuint fs = vs ? compile(GL_FRAGMENT_SHADER, fs_source, log) : 0;
+  if (!fs) {
+    glDeleteShader(vs);
+    return 0;
+  }
+  GLuint p = glCreateProgram();
+  glAttachShader(p, vs);
+  glAttachShader(p, fs);
+  glLinkProgram(p);
+  glDeleteShader(vs);
+  glDeleteShader(fs);
+  GLint ok = 0;
+  glGetProgramiv(p, GL_LINK_STATUS, &ok);
+  if (!ok) {
+    char buf[1024] = {};
+    glGetProgramInfoLog(p, sizeof buf, nullptr, buf);
+    *log = buf;
+    glDeleteProgram(p);
+    return 0;
+  }
+  return p;
+}
+
+void set_scale(GLuint program, int width, int height) {
+  glUseProgram(program);
+  glUniform2f(glGetUniformLocation(program, "u_scale"), 2.0f / width, 2.0f / height);
+}
+
+bool create_back_buffer(GlVideo* g) {
+  glGenRenderbuffers(1, &g->color_rb);
+  glBindRenderbuffer(GL_RENDERBUFFER, g->color_rb);
+  glRenderbufferStorage(GL_RENDERBUFFER, GL_RGB8, g->width, g->height);
+  glGenRenderbuffers(1, &g->depth_rb);
+  glBindRenderbuffer(GL_RENDERBUFFER, g->depth_rb);
+  glRenderbufferStorage(GL_RENDERBUFFER, GL_DEPTH_COMPONENT24, g->width, g->height);
+  glGenFramebuffers(1, &g->fbo);
+  glBindFramebuffer(GL_FRAMEBUFFER, g->fbo);
+  glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_RENDERBUFFER, g->color_rb);
+  glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_DEPTH_ATTACHMENT, GL_RENDERBUFFER, g->depth_rb);
+  return glCheckFramebufferStatus(GL_FRAMEBUFFER) == GL_FRAMEBUFFER_COMPLETE;
+}
+
+void create_buffers(GlVideo* g) {
+  glGenVertexArrays(1, &g->quad_vao);
+  glBindVertexArray(g->quad_vao);
+  glGenBuffers(1, &g->quad_vbo);
+  glGenBuffers(1, &g->quad_ebo);
+  glBindBuffer(GL_ARRAY_BUFFER, g->quad_vbo);
+  glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, g->quad_ebo);
+  const GLsizei stride = sizeof(GlVertex);
+  glEnableVertexAttribArray(0);
+  glVertexAttribPointer(0, 3, GL_FLOAT, GL_FALSE, stride, reinterpret_cast<void*>(0));
+  glEnableVertexAttribArray(1);
+  glVertexAttribPointer(1, 2, GL_FLOAT, GL_FALSE, stride, reinterpret_cast<void*>(12));
+  glEnableVertexAttribArray(2);
+  glVertexAttribPointer(2, 1, GL_UNSIGNED_BYTE, GL_TRUE, stride, reinterpret_cast<void*>(20));
+
+  glGenVertexArrays(1, &g->point_vao);
+  glBindVertexArray(g->point_vao);
+  glGenBuffers(1, &g->point_vbo);
+  glBindBuffer(GL_ARRAY_BUFFER, g->point_vbo);
+  // Each point: x, y as floats, then the raw value, whose bytes are B, G, R.
+  glEnableVertexAttribArray(0);
+  glVertexAttribPointer(0, 2, GL_FLOAT, GL_FALSE, 12, reinterpret_cast<void*>(0));
+  glEnableVertexAttribArray(1);
+  glVertexAttribPointer(1, GL_BGRA, GL_UNSIGNED_BYTE, GL_TRUE, 12, reinterpret_cast<void*>(8));
+  glBindVertexArray(0);
+}
+
+SDL_Window* hidden_window(GlVideo* g) {
+  if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
+    plat_video_set_error(std::string("no video: ") + SDL_GetError());
+    return nullptr;
+  }
+  g->video_started = true;
+  SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_CORE);
+  SDL_GL_SetAttribute(SDL_GL_CONTEXT_MAJOR_VERSION, 3);
+  SDL_GL_SetAttribute(SDL_GL_CONTEXT_MINOR_VERSION, 3);
+  SDL_Window* w = SDL_CreateWindow("", 0, 0, 1, 1, SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN);
+  if (w == nullptr) plat_video_set_error(std::string("no hidden window: ") + SDL_GetError());
+  g->own_window = w != nullptr;
+  return w;
+}
+
+bool create_context(GlVideo* g) {
+  if ((SDL_GetWindowFlags(g->sdl) & SDL_WINDOW_OPENGL) == 0) {
+    plat_video_set_error("the window was made without OpenGL");
+    return false;
+  }
+  SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_CORE);
+  SDL_GL_SetAttribute(SDL_GL_CONTEXT_MAJOR_VERSION, 3);
+  SDL_GL_SetAttribute(SDL_GL_CONTEXT_MINOR_VERSION, 3);
+  g->context = SDL_GL_CreateContext(g->sdl);
+  if (g->context == nullptr) {
+    plat_video_set_error(std::string("no OpenGL 3.3 core context: ") + SDL_GetError());
+    return false;
+  }
+  gl_make_current(g);
+  if (!epoxy_is_desktop_gl() || epoxy_gl_version() < 33) {
+    plat_video_set_error("the OpenGL context is older than 3.3");
+    return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+void gl_make_current(GlVideo* g) {
+  if (SDL_GL_GetCurrentContext() != g->context) SDL_GL_MakeCurrent(g->sdl, g->context);
+}
+
+bool gl_create_objects(GlVideo* g) {
+  std::string log;
+  g->quad_program = link(kQuadVertex, kQuadFragment, &log);
+  g->point_program = g->quad_program ? link(kPointVertex, kPointFragment, &log) : 0;
+  if (g->point_program == 0) {
+    plat_video_set_error("shader: " + log);
+    return false;
+  }
+  set_scale(g->quad_program, g->width, g->height);
+  glUniform1i(glGetUniformLocation(g->quad_program, "u_tex"), 0);
+  set_scale(g->point_program, g->width, g->height);
+  if (!create_back_buffer(g)) {
+    plat_video_set_error("the off-screen back buffer is incomplete");
+    return false;
+  }
+  create_buffers(g);
+  glGetIntegerv(GL_MAX_TEXTURE_SIZE, &g->max_texture);
+  glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
+  glPixelStorei(GL_PACK_ALIGNMENT, 4);
+  gl_bind_back_buffer(g);
+  glClearColor(0, 0, 0, 1);
+  glClearDepth(1.0);
+  glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+  return glGetError() == GL_NO_ERROR;
+}
+
+void gl_bind_back_buffer(GlVideo* g) {
+  glBindFramebuffer(GL_FRAMEBUFFER, g->fbo);
+  glViewport(0, 0, g->width, g->height);
+}
+
+void gl_delete_objects(GlVideo* g) {
+  for (const GlTexture& t : g->textures) {
+    if (t.id != 0) glDeleteTextures(1, &t.id);
+  }
+  glDeleteProgram(g->quad_program);
+  glDeleteProgram(g->point_program);
+  const GLuint buffers[] = {g->quad_vbo, g->quad_ebo, g->point_vbo};
+  glDeleteBuffers(3, buffers);
+  const GLuint arrays[] = {g->quad_vao, g->point_vao};
+  glDeleteVertexArrays(2, arrays);
+  glDeleteFramebuffers(1, &g->fbo);
+  const GLuint rbs[] = {g->color_rb, g->depth_rb};
+  glDeleteRenderbuffers(2, rbs);
+}
+
+void gl_destroy(PlatVideo* v) {
+  GlVideo* g = gl_video(v);
+  if (g->context != nullptr) {
+    gl_make_current(g);
+    gl_delete_objects(g);
+    SDL_GL_MakeCurrent(g->sdl, nullptr);
+    SDL_GL_DeleteContext(g->context);
+  }
+  if (g->own_window) SDL_DestroyWindow(g->sdl);
+  if (g->video_started) SDL_QuitSubSystem(SDL_INIT_VIDEO);
+  delete g;
+}
+
+int gl_present(PlatVideo* v) {
+  GlVideo* g = gl_video(v);
+  if (g->own_window) return 0;  // off-screen: nothing to show
+  gl_make_current(g);
+  int dw = 0, dh = 0;
+  SDL_GL_GetDrawableSize(g->sdl, &dw, &dh);
+  glBindFramebuffer(GL_READ_FRAMEBUFFER, g->fbo);
+  glBindFramebuffer(GL_DRAW_FRAMEBUFFER, 0);
+  glViewport(0, 0, dw, dh);
+  if (dw == g->width && dh == g->height) {
+    glBlitFramebuffer(0, 0, dw, dh, 0, 0, dw, dh, GL_COLOR_BUFFER_BIT, GL_NEAREST);
+  } else {
+    const PlatRect r = plat_letterbox(g->width, g->height, dw, dh);
+    glClearColor(0, 0, 0, 1);
+    glClear(GL_COLOR_BUFFER_BIT);
+    const int y = dh - r.y - r.height;  // GL rows count from the bottom
+    glBlitFramebuffer(0, 0, g->width, g->height, r.x, y, r.x + r.width, y + r.height,
+                      GL_COLOR_BUFFER_BIT, GL_LINEAR);
+  }
+  SDL_GL_SwapWindow(g->sdl);
+  gl_bind_back_buffer(g);
+  if (g->paced) g->pacer.wait(plat_video_refresh_hz(g->window));
+  return 0;
+}
+
+// Where the swap interval cannot be set (Xvfb among others) the present is
+// paced instead, so a vsync frame never runs faster than the display.
+void gl_set_vsync(PlatVideo* v, bool on) {
+  GlVideo* g = gl_video(v);
+  gl_make_current(g);
+  const int rc = SDL_GL_SetSwapInterval(on ? 1 : 0);
+  g->paced = on && (rc != 0 || SDL_GL_GetSwapInterval() == 0);
+}
+
+PlatVideo* plat_video_gl_create(PlatWindow* window, int width, int height) {
+  auto* g = new GlVideo;
+  g->backend = PlatVideoBackend::GL;
+  g->width = width;
+  g->height = height;
+  g->window = window;
+  g->sdl = window != nullptr ? plat_video_sdl_window(window) : hidden_window(g);
+  if (g->sdl == nullptr && window != nullptr) plat_video_set_error("the window has no SDL window");
+  if (g->sdl == nullptr || !create_context(g) || !gl_create_objects(g)) {
+    gl_destroy(g);
+    return nullptr;
+  }
+  plat_video_tune_allocator();
+  g->ops = &kGlOps;
+  gl_set_vsync(g, false);
+  return g;
+}

@@ -1,0 +1,168 @@
+// The gl device against the soft one: every conformance scene must match
+// within 2 levels per channel on at least 99.9 % of its pixels (the two
+// round filter weights and blends differently), and the exact cases (one
+// to one texels, raw overlay, hidden depth) must match exactly. Skips when
+// there is no display or no OpenGL 3.3 core context.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <map>
+#include <utility>
+
+#include "platform/video.h"
+#include "tests/platform/video_scenes.h"
+
+using namespace video_test;
+
+namespace {
+
+constexpr int kTolerance = 2;
+constexpr double kShare = 0.999;
+
+struct Comparison {
+  int max_diff = 0;
+  std::size_t over_tolerance = 0, pixels = 0;
+};
+
+Comparison compare(const Pixels& a, const Pixels& b) {
+  Comparison c;
+  c.pixels = a.size();
+  for (std::size_t i = 0; i < a.size(); ++i) {
+    int worst = 0;
+    for (int sh = 0; sh < 24; sh += 8) {
+      worst = std::max(worst, std::abs(int((a[i] >> sh) & 255) - int((b[i] >> sh) & 255)));
+    }
+    c.max_diff = std::max(c.max_diff, worst);
+    if (worst > kTolerance) ++c.over_tolerance;
+  }
+  return c;
+}
+
+class VideoGlTest : public ::testing::Test {
+ protected:
+  // Making a context costs much more than a frame: one device pair per
+  // buffer size serves every scene of that size.
+  struct Pair {
+    PlatVideo* gl;
+    PlatVideo* soft;
+  };
+  static inline std::map<std::pair<int, int>, Pair> devices_;
+
+  static void TearDownTestSuite() {
+    for (auto& [size, pair] : devices_) {
+      plat_video_destroy(pair.gl);
+      plat_video_destroy(pair.soft);
+    }
+    devices_.clear();
+  }
+
+  // The pair for a size, or null gl (with the reason printed) when there is
+  // no display or no OpenGL 3.3 core context.
+  static Pair devices(int w, int h) {
+    auto it = devices_.find({w, h});
+    if (it != devices_.end()) return it->second;
+    Pair p{plat_video_create(PlatVideoBackend::GL, nullptr, w, h), nullptr};
+    if (p.gl == nullptr) {
+      std::printf("no gl device: %s\n", plat_video_last_error());
+      return p;
+    }
+    p.soft = plat_video_create(PlatVideoBackend::Soft, nullptr, w, h);
+    devices_[{w, h}] = p;
+    return p;
+  }
+
+  PlatVideo* gl = nullptr;
+  PlatVideo* soft = nullptr;
+
+  void open(int w, int h) {
+    const Pair p = devices(w, h);
+    gl = p.gl;
+    soft = p.soft;
+  }
+};
+
+#define OPEN_OR_SKIP(w, h) \
+  open(w, h);              \
+  if (gl == nullptr) GTEST_SKIP() << "no gl device: " << plat_video_last_error()
+
+TEST_F(VideoGlTest, ConformanceScenesMatchSoftWithinTolerance) {
+  std::size_t total = 0, over = 0;
+  int worst = 0;
+  for (const Scene& scene : conformance_scenes()) {
+    OPEN_OR_SKIP(scene.width, scene.height);
+    const Comparison c = compare(render(gl, scene), render(soft, scene));
+    EXPECT_GE(double(c.pixels - c.over_tolerance) / double(c.pixels), kShare) << scene.name;
+    std::printf("%-16s max difference %d, %zu of %zu pixels over %d\n", scene.name.c_str(),
+                c.max_diff, c.over_tolerance, c.pixels, kTolerance);
+    total += c.pixels;
+    over += c.over_tolerance;
+    worst = std::max(worst, c.max_diff);
+  }
+  std::printf("all scenes: max difference %d, %zu of %zu pixels over %d levels\n", worst, over,
+              total, kTolerance);
+}
+
+TEST_F(VideoGlTest, ExactCasesMatchExactly) {
+  for (const char* name : {"one_to_one", "overlay", "depth_layers", "alpha_holes"}) {
+    for (const Scene& scene : conformance_scenes()) {
+      if (scene.name != name) continue;
+      OPEN_OR_SKIP(scene.width, scene.height);
+      EXPECT_EQ(render(gl, scene), render(soft, scene)) << name;
+    }
+  }
+}
+
+TEST_F(VideoGlTest, BatchesKeepDrawOrderAcrossTexturesAndBlends) {
+  OPEN_OR_SKIP(64, 16);
+  // Interleaved textures and blends over the same pixels: the picture
+  // depends on every quad landing in call order.
+  PlatTexture a = solid_texture(gl, 8, 8, 0x80FF0000u), b = solid_texture(gl, 8, 8, 0xFF00FF00u);
+  PlatTexture sa = solid_texture(soft, 8, 8, 0x80FF0000u),
+              sb = solid_texture(soft, 8, 8, 0xFF00FF00u);
+  for (PlatVideo* v : {gl, soft}) {
+    const bool is_gl = v == gl;
+    plat_video_begin_frame(v);
+    for (int i = 0; i < 60; ++i) {
+      const PlatTexture t = (i % 3 == 0) ? (is_gl ? b : sb) : (is_gl ? a : sa);
+      const int blends[3][2] = {{5, 6}, {5, 7}, {1, 3}};
+      plat_video_draw_quad(v, with(sprite_quad(t, 8, 8, float(i % 7) * 8, float(i % 2) * 8),
+                                   blends[i % 3][0], blends[i % 3][1], std::uint8_t(100 + i)));
+    }
+    plat_video_end_frame(v);
+  }
+  Pixels pg(64 * 16), ps(64 * 16);
+  plat_video_read_back(gl, pg.data());
+  plat_video_read_back(soft, ps.data());
+  EXPECT_LE(compare(pg, ps).max_diff, kTolerance);
+}
+
+TEST_F(VideoGlTest, TexturesRoundTripAndUploadsAfterQueuedQuads) {
+  OPEN_OR_SKIP(8, 8);
+  PlatTexture t = plat_texture_create(gl, 3, 2);
+  ASSERT_NE(t, 0);
+  const std::uint32_t texels[6] = {0x01020304u, 0xFF000000u, 0x80FFFFFFu,
+                                   0x00000000u, 0x12345678u, 0xFFFFFFFFu};
+  plat_texture_upload(gl, t, 0, 0, 3, 2, texels, 3);
+  std::uint32_t out[6] = {};
+  plat_texture_read(gl, t, out);
+  for (int i = 0; i < 6; ++i) EXPECT_EQ(out[i], texels[i]) << i;
+  // A quad queued before an upload shows the old texels.
+  PlatTexture red = solid_texture(gl, 2, 2, 0xFFFF0000u);
+  plat_video_begin_frame(gl);
+  plat_video_draw_quad(gl, with(sprite_quad(red, 2, 2, 0, 0), 2, 1));
+  const std::uint32_t blue[4] = {0xFF0000FFu, 0xFF0000FFu, 0xFF0000FFu, 0xFF0000FFu};
+  plat_texture_upload(gl, red, 0, 0, 2, 2, blue, 2);
+  plat_video_draw_quad(gl, with(sprite_quad(red, 2, 2, 4, 4), 2, 1));
+  plat_video_end_frame(gl);
+  Pixels px(64);
+  plat_video_read_back(gl, px.data());
+  EXPECT_EQ(px[0], 0xFF0000u);
+  EXPECT_EQ(px[4 * 8 + 4], 0x0000FFu);
+  EXPECT_EQ(plat_video_backend(gl), PlatVideoBackend::GL);
+  EXPECT_EQ(plat_video_present(gl), 0);
+  plat_video_read_back(gl, px.data());
+  EXPECT_EQ(px[0], 0xFF0000u);  // still there after the present
+}
+
+}  // namespace
