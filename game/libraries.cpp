@@ -4,6 +4,7 @@
 
 #include <array>
 
+#include "engine/engine.h"
 #include "image/draw.h"
 #include "runtime/arrays.h"
 #include "runtime/libraries.h"
@@ -18,9 +19,13 @@ void img_init_step() {}
 void eng_png_init_step() {}
 void snd_decoders_init_step() {}
 void snd_init_step() {}
-void eng_init_step() {}
 void snd_shutdown_step() {}
 void img_free_all_step() {}
+
+// The engine's start-up returns a result that the sequence ignores.
+void eng_init_step() {
+  eng_init();
+}
 
 // The engine's string set-up starts the string library a second time.
 void eng_strings_init_step() {

@@ -11,21 +11,14 @@
 
 #include "platform/display_internal.h"
 #include "platform/display_sdl.h"
-
-// The video device decides whether windows need an OpenGL visual. Weak, so
-// that the display also links where no device is built in.
-bool plat_video_gl_wanted() __attribute__((weak));
+#include "platform/input.h"
+#include "platform/video.h"
 
 namespace {
 
 bool g_video_up = false;
+SDL_Point g_virtual_pointer{0, 0};
 int g_window_count = 0;
-
-bool gl_wanted() {
-  if (plat_video_gl_wanted) return plat_video_gl_wanted();
-  const char* forced = std::getenv("SHOOTER_VIDEO");
-  return !(forced && std::strcmp(forced, "soft") == 0);
-}
 
 void set_gl_attributes() {
   SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_CORE);
@@ -81,7 +74,7 @@ PlatWindow* plat_window_create(const char* title, int x, int y, int width, int h
   if (!(flags & kPlatWindowDecorated)) sdl_flags |= SDL_WINDOW_BORDERLESS;
   if (flags & kPlatWindowResizable) sdl_flags |= SDL_WINDOW_RESIZABLE;
   if (flags & kPlatWindowUtility) sdl_flags |= SDL_WINDOW_UTILITY;
-  if (gl_wanted()) {
+  if (plat_video_gl_wanted()) {
     set_gl_attributes();
     sdl_flags |= SDL_WINDOW_OPENGL;
   }
@@ -228,13 +221,22 @@ bool plat_cursor_set(PlatCursor shape) {
   return true;
 }
 
-void plat_mouse_warp_global(int x, int y) {
-  if (g_video_up) SDL_WarpMouseGlobal(x, y);
+bool plat_mouse_warp_global(int x, int y) {
+  if (!g_video_up || plat_input_is_scripted()) {
+    g_virtual_pointer = {x, y};
+    return true;
+  }
+  return SDL_WarpMouseGlobal(x, y) == 0;
 }
 
 void plat_mouse_global(int* x, int* y) {
+  if (!g_video_up || plat_input_is_scripted()) {
+    *x = g_virtual_pointer.x;
+    *y = g_virtual_pointer.y;
+    return;
+  }
   *x = *y = 0;
-  if (g_video_up) SDL_GetGlobalMouseState(x, y);
+  SDL_GetGlobalMouseState(x, y);
 }
 
 void plat_desktop_size(int* width, int* height) {

@@ -111,7 +111,8 @@ void plat_cursor_show(bool shown);
 bool plat_cursor_shown();
 bool plat_cursor_set(PlatCursor shape);
 
-// Desktop-wide pointer.
-void plat_mouse_warp_global(int x, int y);
+// Desktop-wide pointer. Without a display, or while the input is scripted,
+// the pointer is a virtual one that only these two calls move.
+bool plat_mouse_warp_global(int x, int y);
 void plat_mouse_global(int* x, int* y);
 void plat_desktop_size(int* width, int* height);

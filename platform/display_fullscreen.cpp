@@ -1,6 +1,7 @@
 // Full screen: a real display mode of the picture's size at 60 Hz where the
 // display has one, else the desktop's own mode with the picture letterboxed.
 #include <SDL.h>
+#include <SDL_syswm.h>
 
 #include "platform/display.h"
 #include "platform/display_internal.h"
@@ -27,6 +28,45 @@ bool find_mode(int display, int width, int height, int refresh_hz, SDL_DisplayMo
     }
   }
   return false;
+}
+
+// Xlib calls, taken from the library SDL already has loaded.
+struct X11Calls {
+  int (*move_resize)(Display*, Window, int, int, unsigned, unsigned);
+  int (*raise)(Display*, Window);
+  int (*flush)(Display*);
+};
+
+const X11Calls* x11_calls() {
+  static const X11Calls calls = [] {
+    X11Calls c{};
+    void* lib = SDL_LoadObject("libX11.so.6");
+    if (!lib) return c;
+    c.move_resize =
+        reinterpret_cast<decltype(c.move_resize)>(SDL_LoadFunction(lib, "XMoveResizeWindow"));
+    c.raise = reinterpret_cast<decltype(c.raise)>(SDL_LoadFunction(lib, "XRaiseWindow"));
+    c.flush = reinterpret_cast<decltype(c.flush)>(SDL_LoadFunction(lib, "XFlush"));
+    return c;
+  }();
+  return calls.move_resize && calls.raise && calls.flush ? &calls : nullptr;
+}
+
+// Full screen on X11 is a request to the window manager; where none runs
+// (kiosks, virtual displays) nothing would happen, so the window also asks
+// for the display's whole area itself. A window manager treats that as the
+// geometry full screen gives anyway.
+void cover_display(PlatWindow* window, int display) {
+  SDL_SysWMinfo info;
+  SDL_VERSION(&info.version);
+  SDL_Rect bounds{};
+  if (!SDL_GetWindowWMInfo(window->sdl, &info) || info.subsystem != SDL_SYSWM_X11) return;
+  if (SDL_GetDisplayBounds(display, &bounds) != 0) return;
+  const X11Calls* x11 = x11_calls();
+  if (!x11) return;
+  x11->move_resize(info.info.x11.display, info.info.x11.window, bounds.x, bounds.y,
+                   static_cast<unsigned>(bounds.w), static_cast<unsigned>(bounds.h));
+  x11->raise(info.info.x11.display, info.info.x11.window);
+  x11->flush(info.info.x11.display);
 }
 
 void remember_windowed(PlatWindow* window) {
@@ -70,11 +110,14 @@ PlatFullscreen plat_window_set_fullscreen(PlatWindow* window, bool on, int width
     if (SDL_SetWindowDisplayMode(window->sdl, &mode) == 0 &&
         SDL_SetWindowFullscreen(window->sdl, SDL_WINDOW_FULLSCREEN) == 0) {
       window->fullscreen = PlatFullscreen::Exclusive;
+      cover_display(window, window_display(window));
       return window->fullscreen;
     }
   }
-  if (SDL_SetWindowFullscreen(window->sdl, SDL_WINDOW_FULLSCREEN_DESKTOP) == 0)
+  if (SDL_SetWindowFullscreen(window->sdl, SDL_WINDOW_FULLSCREEN_DESKTOP) == 0) {
     window->fullscreen = PlatFullscreen::Desktop;
+    cover_display(window, window_display(window));
+  }
   return window->fullscreen;
 }
 
