@@ -1,0 +1,177 @@
+// Sprite operations: handles, the list position of new sprites, the setters
+// and the draw queue's copy of the sprite state.
+#include "tests/engine/sprite_test_fixture.h"
+
+namespace sprite_test {
+namespace {
+
+class SpriteOps : public EngineTest {};
+
+TEST_F(SpriteOps, HandlesNotInTheSpriteListAreRefused) {
+  const EngHandle texture = solid_texture(4, 4, 0xFFFFFFFF);
+  const EngHandle sprite = eng_sprite_create(texture);
+  ASSERT_NE(sprite, 0);
+  for (EngHandle bad : {EngHandle{0}, texture}) {
+    EXPECT_EQ(eng_sprite_set_depth(bad, 1), 0);
+    EXPECT_EQ(eng_sprite_set_scale(bad, 50, 50), 0);
+    EXPECT_EQ(eng_sprite_set_frames(bad, 2, 0, 2, 2), 0);
+    EXPECT_EQ(eng_sprite_move_hotspot_x(bad, 1), 0);
+    EXPECT_EQ(eng_sprite_move_hotspot_y(bad, 1), 0);
+    EXPECT_EQ(eng_sprite_set_blend(bad, 2, 2), 0);
+    EXPECT_EQ(eng_sprite_set_angle(bad, 10), 0);
+    EXPECT_EQ(eng_sprite_turn(bad, 10), 0);
+    EXPECT_EQ(eng_sprite_mask_colour(bad, 0), 0);
+    EXPECT_EQ(eng_sprite_draw(bad, 0, 0, 255), 0);
+    EXPECT_EQ(eng_sprite_collide(bad, 0, 0, sprite, 0, 0, 3), 0);
+    EXPECT_EQ(eng_text_draw(bad, 0, 0, "A", 255, 32, 0), 0);
+  }
+  EXPECT_EQ(eng_sprite_create(sprite), 0) << "a sprite is not a texture";
+  EXPECT_EQ(rt_list_size(g_engine.draw_queue.header), 0);
+  EXPECT_EQ(rt_list_size(g_engine.sprites.header), 1);
+}
+
+TEST_F(SpriteOps, NewSpriteStartsAtHalfItsTextureWithDefaultBlend) {
+  const SpriteRecord& s = record(solid_sprite(7, 5, 0xFFFFFFFF));
+  EXPECT_FLOAT_EQ(s.centre[0], 3.5f);
+  EXPECT_FLOAT_EQ(s.centre[1], 2.5f);
+  EXPECT_EQ(s.scale[0], 1.0f);
+  EXPECT_EQ(s.src_blend, kBlendSrcAlpha);
+  EXPECT_EQ(s.dst_blend, kBlendInvSrcAlpha);
+  EXPECT_EQ(s.frame_step, 1);
+  EXPECT_EQ(s.depth, 0.0f);
+  EXPECT_EQ(s.texture_width, 7);
+  EXPECT_EQ(s.texture_height, 5);
+}
+
+// The list order is the drawing order: a new sprite goes after the sprite
+// the last sprite operation found, or after the last one a walk reached.
+TEST_F(SpriteOps, NewSpriteGoesAfterTheSpriteLastFound) {
+  const EngHandle a = solid_sprite(2, 2, 0xFFFFFFFF);
+  const EngHandle b = solid_sprite(2, 2, 0xFFFFFFFF);
+  EXPECT_EQ(sprite_order(), (std::vector<EngHandle>{a, b}));
+  eng_sprite_set_depth(a, 1);
+  const EngHandle c = solid_sprite(2, 2, 0xFFFFFFFF);
+  EXPECT_EQ(sprite_order(), (std::vector<EngHandle>{a, c, b}));
+  // A failed lookup walks to the end.
+  eng_sprite_set_depth(0, 1);
+  const EngHandle d = solid_sprite(2, 2, 0xFFFFFFFF);
+  EXPECT_EQ(sprite_order(), (std::vector<EngHandle>{a, c, b, d}));
+  // So does the render's pass.
+  eng_sprite_set_angle(a, 0);
+  render();
+  const EngHandle e = solid_sprite(2, 2, 0xFFFFFFFF);
+  EXPECT_EQ(sprite_order(), (std::vector<EngHandle>{a, c, b, d, e}));
+}
+
+TEST_F(SpriteOps, DepthLevels) {
+  const EngHandle s = solid_sprite(2, 2, 0xFFFFFFFF);
+  const std::pair<int, float> table[] = {
+      {1, 0.1f},  {2, 0.2f},   {3, 0.3f},  {4, 0.4f},  {5, 0.5f}, {6, 0.98f}, {7, 0.985f},
+      {8, 0.99f}, {9, 0.995f}, {10, 1.0f}, {11, 0.0f}, {0, 0.0f}, {-3, 0.0f}};
+  for (auto [level, depth] : table) {
+    eng_sprite_set_depth(s, 5);
+    EXPECT_EQ(eng_sprite_set_depth(s, level), 1);
+    EXPECT_EQ(record(s).depth, depth) << "level " << level;
+  }
+}
+
+TEST_F(SpriteOps, BlendFactorsOutsideTheRangeKeepTheirOldValue) {
+  const EngHandle s = solid_sprite(2, 2, 0xFFFFFFFF);
+  EXPECT_EQ(eng_sprite_set_blend(s, 0, 2), 1);
+  EXPECT_EQ(record(s).src_blend, kBlendSrcAlpha);
+  EXPECT_EQ(record(s).dst_blend, kBlendOne);
+  eng_sprite_set_blend(s, 13, 14);
+  EXPECT_EQ(record(s).src_blend, 13);
+  EXPECT_EQ(record(s).dst_blend, kBlendOne);
+  eng_sprite_set_blend(s, 1, -1);
+  EXPECT_EQ(record(s).src_blend, kBlendZero);
+}
+
+TEST_F(SpriteOps, AnglesUseTheEnginesDegreeFactor) {
+  const EngHandle s = solid_sprite(2, 2, 0xFFFFFFFF);
+  eng_sprite_set_angle(s, 90);
+  EXPECT_EQ(record(s).angle, 90.0f * 0.01745299994945526f);
+  g_engine.screen.frame_time = 0.5f;
+  eng_sprite_turn(s, 2);
+  EXPECT_FLOAT_EQ(record(s).angle, (90.0f + 2 * 60 * 0.5f) * 0.01745299994945526f);
+}
+
+TEST_F(SpriteOps, ScaleIsPercentAndHotspotMovesTheCentre) {
+  const EngHandle s = solid_sprite(8, 8, 0xFFFFFFFF);
+  eng_sprite_set_scale(s, 50, 250);
+  EXPECT_EQ(record(s).scale[0], 0.5f);
+  EXPECT_EQ(record(s).scale[1], 2.5f);
+  eng_sprite_move_hotspot_x(s, 1.5f);
+  eng_sprite_move_hotspot_y(s, -2);
+  EXPECT_EQ(record(s).centre[0], 5.5f);
+  EXPECT_EQ(record(s).centre[1], 2.0f);
+}
+
+TEST_F(SpriteOps, FramesAreCountedRowByRow) {
+  const EngHandle s = solid_sprite(256, 256, 0xFFFFFFFF);
+  record(s).current_frame = 3;
+  record(s).frame_timer = 2;
+  ASSERT_EQ(eng_sprite_set_frames(s, 58, 0, 32, 32), 1);
+  const SpriteRecord& r = record(s);
+  EXPECT_EQ(r.frames_per_row, 8);
+  EXPECT_EQ(r.last_frame, 57);
+  EXPECT_EQ(r.animated, 1);
+  EXPECT_EQ(r.centre[0], 16.0f);
+  EXPECT_EQ(r.current_frame, 3) << "not reset";
+  EXPECT_EQ(r.frame_timer, 2.0f) << "not reset";
+  std::int32_t rect[4];
+  eng_sprite_frame_rect(r, 9, rect);
+  EXPECT_EQ(rect[0], 32);
+  EXPECT_EQ(rect[1], 32);
+  EXPECT_EQ(rect[2], 64);
+  EXPECT_EQ(rect[3], 64);
+  // A zero frame width would divide by zero.
+  EXPECT_EQ(eng_sprite_set_frames(s, 4, 0, 0, 8), 1);
+  EXPECT_EQ(record(s).frames_per_row, 0);
+}
+
+TEST_F(SpriteOps, DrawQueuesTheStateOfTheMoment) {
+  const EngHandle s = solid_sprite(4, 4, 0xFFFFFFFF);
+  eng_sprite_set_angle(s, 30);
+  eng_sprite_set_scale(s, 200, 300);
+  eng_sprite_set_depth(s, 2);
+  eng_sprite_set_blend(s, 2, 2);
+  ASSERT_EQ(eng_sprite_draw(s, 5, -6, 0x1FF), 1);
+  eng_sprite_set_angle(s, 0);
+  eng_sprite_set_scale(s, 100, 100);
+  eng_sprite_set_depth(s, 0);
+  eng_sprite_set_blend(s, 5, 6);
+  ASSERT_EQ(eng_sprite_draw(s, 1, 2, 10), 1);
+  ASSERT_EQ(rt_list_size(g_engine.draw_queue.header), 2);
+  const auto* first = static_cast<SpriteDrawEntry*>(rt_list_first(g_engine.draw_queue.header));
+  EXPECT_EQ(first->sprite, s);
+  EXPECT_EQ(first->x, 5.0f);
+  EXPECT_EQ(first->y, -6.0f);
+  EXPECT_EQ(first->angle, 30 * 0.01745299994945526f);
+  EXPECT_EQ(first->scale_x, 2.0f);
+  EXPECT_EQ(first->scale_y, 3.0f);
+  EXPECT_EQ(first->depth, 0.2f);
+  EXPECT_EQ(first->alpha, 0xFF);
+  EXPECT_EQ(first->src_blend, 2);
+  EXPECT_EQ(first->frame, 0);
+  const auto* second = static_cast<SpriteDrawEntry*>(rt_list_next(g_engine.draw_queue.header));
+  EXPECT_EQ(second->angle, 0.0f);
+  EXPECT_EQ(second->alpha, 10);
+  EXPECT_EQ(second->src_blend, 5);
+}
+
+TEST_F(SpriteOps, OperationsBeforeTheScreenOpensDoNothing) {
+  eng_object_lists_reset();
+  rt_list_free(g_engine.sprites.header);
+  rt_list_free(g_engine.textures.header);
+  rt_list_free(g_engine.draw_queue.header);
+  EXPECT_EQ(eng_sprite_load("GFX\\none.png"), 0);
+  EXPECT_EQ(eng_sprite_create(0), 0);
+  EXPECT_EQ(eng_texture_create(4, 4), 0);
+  EXPECT_EQ(eng_sprite_draw(0, 0, 0, 255), 0);
+  eng_sprite_pass();
+  eng_object_lists_reset();  // back for the tear-down
+}
+
+}  // namespace
+}  // namespace sprite_test
