@@ -1,36 +1,30 @@
-// The start-up and end tables of the program. Steps of layers that have no
-// entry point yet keep their place as empty operations of the same name.
+// The start-up and end tables of the program, in their fixed orders.
 #include "game/libraries.h"
 
 #include <array>
 
 #include "engine/engine.h"
 #include "image/draw.h"
+#include "image/image.h"
 #include "runtime/arrays.h"
 #include "runtime/libraries.h"
 #include "runtime/lists.h"
 #include "runtime/strings.h"
+#include "sound/sound.h"
 #include "window/window.h"
 
 namespace {
-// Not written yet by their layers; each is replaced by the real operation.
-void img_decoders_init_step() {}
-void img_init_step() {}
-void eng_png_init_step() {}
-void snd_decoders_init_step() {}
-void snd_init_step() {}
-void snd_shutdown_step() {}
-void img_free_all_step() {}
+// The sound library's start-up returns its table (or 0 without a device);
+// the sequence ignores it.
+void snd_init_step() {
+  snd_init();
+}
 
 // The engine's start-up returns a result that the sequence ignores.
 void eng_init_step() {
   eng_init();
 }
 
-// The engine's string set-up starts the string library a second time.
-void eng_strings_init_step() {
-  rt_strings_init();
-}
 
 constexpr std::array<RtStep, 20> kLibrarySteps{{
     {"rt_strings_init", rt_strings_init},
@@ -39,8 +33,8 @@ constexpr std::array<RtStep, 20> kLibrarySteps{{
     {"rt_prefs_init", rt_prefs_init},
     {"rt_memory_init", rt_memory_init},
     {"draw_init", draw_init},
-    {"img_decoders_init", img_decoders_init_step},
-    {"img_init", img_init_step},
+    {"img_decoders_init", img_decoders_init},
+    {"img_init", img_init},
     {"window_theme_init", win_theme_init},
     {"window_events_init", win_events_init},
     {"win_init", win_init},
@@ -48,21 +42,21 @@ constexpr std::array<RtStep, 20> kLibrarySteps{{
     {"rt_fonts_init", rt_fonts_init},
     {"rt_files_init", rt_files_init},
     {"rt_arrays_init", rt_arrays_init},
-    {"eng_strings_init", eng_strings_init_step},
-    {"eng_png_init", eng_png_init_step},
-    {"snd_decoders_init", snd_decoders_init_step},
+    {"eng_strings_init", eng_strings_init},
+    {"eng_png_init", eng_png_init},
+    {"snd_decoders_init", snd_decoders_init},
     {"snd_init", snd_init_step},
     {"eng_init", eng_init_step},
 }};
 
 constexpr std::array<RtStep, 9> kEndSteps{{
-    {"snd_shutdown", snd_shutdown_step},
+    {"snd_shutdown", snd_shutdown},
     {"rt_files_end", rt_files_end},
     {"rt_fonts_end", rt_fonts_end},
     {"gadgets_end", win_gadgets_end},
     {"win_end", win_end},
     {"window_theme_end", win_theme_end},
-    {"img_free_all", img_free_all_step},
+    {"img_free_all", img_free_all},
     {"rt_memory_end", rt_memory_end},
     {"rt_prefs_end", rt_prefs_end},
 }};

@@ -250,3 +250,6 @@ void rt_str_set_position(std::int32_t position) {
 std::int32_t rt_str_capacity() {
   return g_capacity;
 }
+std::size_t rt_str_heap_blocks() {
+  return rt_heap_block_count(g_heap);
+}

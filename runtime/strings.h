@@ -1,6 +1,7 @@
 // Strings in the string heap and the process-wide temporary buffer in which
 // string expressions are built (positions, not pointers, name texts there).
 #pragma once
+#include <cstddef>
 #include <cstdint>
 
 void rt_strings_init();
@@ -26,3 +27,5 @@ char* rt_str_base();
 std::int32_t rt_str_position();
 void rt_str_set_position(std::int32_t position);
 std::int32_t rt_str_capacity();
+// Blocks in use in the current string heap, the temporary buffer included.
+std::size_t rt_str_heap_blocks();

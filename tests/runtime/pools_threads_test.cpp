@@ -1,0 +1,101 @@
+// The one lock of the runtime: run-once and the shared-pool registry, used
+// from several threads at once, and a pool with its own lock.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <thread>
+#include <vector>
+
+#include "runtime/heap.h"
+#include "runtime/lists.h"
+
+namespace {
+std::atomic<int> g_runs{0};
+void count_run() {
+  std::this_thread::sleep_for(std::chrono::milliseconds(20));  // others arrive meanwhile
+  ++g_runs;
+}
+
+template <typename F>
+void on_threads(int n, F body) {
+  std::atomic<bool> go{false};
+  std::vector<std::thread> threads;
+  for (int t = 0; t < n; ++t)
+    threads.emplace_back([&, t] {
+      while (!go) std::this_thread::yield();
+      body(t);
+    });
+  go = true;
+  for (auto& th : threads) th.join();
+}
+}  // namespace
+
+TEST(RunOnceTest, RunsOnceAndEveryCallerWaitsForIt) {
+  std::int32_t once = 0;
+  std::atomic<int> saw_done{0};
+  on_threads(8, [&](int) {
+    rt_run_once(&once, count_run);
+    if (g_runs == 1) ++saw_done;
+  });
+  EXPECT_EQ(g_runs, 1);
+  EXPECT_EQ(saw_done, 8);  // nobody returned before the operation finished
+  EXPECT_EQ(once, 2);
+  rt_run_once(&once, count_run);
+  EXPECT_EQ(g_runs, 1);
+}
+
+TEST(SharedPoolTest, ThreadsAskingTogetherGetOnePool) {
+  std::size_t baseline = rt_heap_block_count(rt_heap_main());
+  std::vector<MemPool*> pools(8);
+  on_threads(8, [&](int t) { pools[t] = rt_pool_create(1000, 16, 65536, kPoolShared); });
+  for (MemPool* p : pools) EXPECT_EQ(p, pools[0]);
+  // Another flag set is another pool.
+  MemPool* locked = rt_pool_create(1000, 16, 65536, kPoolShared | kPoolLocked);
+  EXPECT_NE(locked, pools[0]);
+  rt_pool_release(locked);
+  void* node = rt_pool_alloc(pools[0]);
+  for (int t = 0; t < 7; ++t) rt_pool_release(pools[t]);
+  rt_pool_free(pools[7], node);  // still valid until the last release
+  rt_pool_release(pools[7]);
+  EXPECT_EQ(rt_heap_block_count(rt_heap_main()), baseline);
+}
+
+TEST(SharedPoolTest, ListsCreatedOnSeveralThreads) {
+  std::size_t baseline = rt_heap_block_count(rt_heap_main());
+  on_threads(4, [](int t) {
+    for (int round = 0; round < 50; ++round) {
+      ListVar var{};
+      rt_list_new(200, &var, nullptr, kTagStruct);
+      // Each thread adds to its own list; the nodes come from its own
+      // pool while it is the only user, or a shared one otherwise.
+      for (int k = 0; k < 3; ++k) static_cast<int*>(rt_list_add(var.header))[0] = t;
+      EXPECT_EQ(rt_list_size(var.header), 3);
+      rt_list_clear(var.header);
+      rt_list_free(var.header);
+    }
+  });
+  EXPECT_EQ(rt_heap_block_count(rt_heap_main()), baseline);
+}
+
+TEST(LockedPoolTest, ThreadsShareOneLockedPool) {
+  MemPool* pool = rt_pool_create(32, 16, 65536, kPoolLocked);
+  on_threads(4, [&](int t) {
+    std::vector<int*> mine;
+    for (int k = 0; k < 5000; ++k) {
+      auto* n = static_cast<int*>(rt_pool_alloc(pool));
+      n[0] = t;
+      n[1] = k;
+      mine.push_back(n);
+      if (k % 3 == 0) {
+        rt_pool_free(pool, mine.back());
+        mine.pop_back();
+      }
+    }
+    for (std::size_t k = 0; k < mine.size(); ++k) {
+      EXPECT_EQ(mine[k][0], t);
+      rt_pool_free(pool, mine[k]);
+    }
+  });
+  EXPECT_EQ(rt_pool_capacity(pool), 0);
+  rt_pool_release(pool);
+}
