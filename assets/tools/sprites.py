@@ -78,7 +78,7 @@ def _enemy_shape(kind, cv):
     """Signed distance of each kind's body; shapes differ so kinds read by
     silhouette as well as colour."""
     if kind == "green":  # four-bladed shuriken
-        return d_polygon(cv, star_points(8, 8, 7.5, 3.1, 4, phase=0.3))
+        return d_polygon(cv, star_points(8, 8, 7.6, 3.0, 4, phase=math.pi / 4 + 0.2))
     if kind == "red":  # saw blade with six teeth
         return d_polygon(cv, star_points(8, 8, 7.4, 4.3, 6, phase=0.25))
     # yellow: armoured octagon, heaviest-looking
