@@ -1,0 +1,339 @@
+// Reading BMP data from memory and files: every depth, compression and header
+// kind, the conversion to 24 bits, the alpha rules, and damaged files.
+#include "tests/image/codec_test_support.h"
+
+namespace {
+using codec_test::BmpSpec;
+using codec_test::Bytes;
+using codec_test::ImageLibrary;
+using codec_test::make_bmp;
+using codec_test::pixel;
+using Px = std::array<int, 4>;
+
+using BmpRead = ImageLibrary;
+
+constexpr std::uint32_t kRed = 0xff0000, kGreen = 0x00ff00, kBlue = 0x0000ff, kWhite = 0xffffff,
+                        kBlack = 0, kGrey = 0x808080;
+// The reference picture, 3 × 2: top row red, green, blue; bottom row white,
+// black, grey.
+const std::uint32_t kPicture[2][3] = {{kRed, kGreen, kBlue}, {kWhite, kBlack, kGrey}};
+
+Px opaque(std::uint32_t rgb) {
+  return {static_cast<int>(rgb & 255), static_cast<int>((rgb >> 8) & 255),
+          static_cast<int>(rgb >> 16), 255};
+}
+
+ImgBitmap* catch_bitmap(const Bytes& data, std::intptr_t* id_out = nullptr) {
+  std::intptr_t id = img_catch(-1, data.data(), static_cast<std::int32_t>(data.size()));
+  if (id_out) *id_out = id;
+  return id ? img_bitmap(id) : nullptr;
+}
+
+void expect_picture(const ImgBitmap* bitmap) {
+  ASSERT_NE(bitmap, nullptr);
+  ASSERT_EQ(bitmap->width, 3);
+  ASSERT_EQ(bitmap->height, 2);
+  for (int y = 0; y < 2; ++y)
+    for (int x = 0; x < 3; ++x) EXPECT_EQ(pixel(bitmap, x, y), opaque(kPicture[y][x])) << x << y;
+}
+
+// Rows of the reference picture in file order, each padded to 4 bytes.
+Bytes rows24(bool top_down) {
+  Bytes out;
+  for (int r = 0; r < 2; ++r) {
+    int y = top_down ? r : 1 - r;
+    for (int x = 0; x < 3; ++x) {
+      std::uint32_t c = kPicture[y][x];
+      out.insert(out.end(), {static_cast<std::uint8_t>(c), static_cast<std::uint8_t>(c >> 8),
+                             static_cast<std::uint8_t>(c >> 16)});
+    }
+    out.insert(out.end(), 3, 0);
+  }
+  return out;
+}
+
+Bytes rows32(std::uint8_t alpha) {
+  Bytes out;
+  for (int y = 1; y >= 0; --y)
+    for (int x = 0; x < 3; ++x) {
+      std::uint32_t c = kPicture[y][x];
+      out.insert(out.end(), {static_cast<std::uint8_t>(c), static_cast<std::uint8_t>(c >> 8),
+                             static_cast<std::uint8_t>(c >> 16), alpha});
+    }
+  return out;
+}
+
+const std::vector<std::uint32_t> kPalette = {kRed, kGreen, kBlue, kWhite, kBlack, kGrey};
+
+TEST_F(BmpRead, TrueColourRowsBottomUpAndTopDownAndEveryInfoHeader) {
+  for (std::uint32_t header : {40u, 52u, 56u, 108u, 124u}) {
+    BmpSpec s{.header_size = header, .width = 3, .height = 2, .bits = 24, .pixels = rows24(false)};
+    expect_picture(catch_bitmap(make_bmp(s)));
+    s.height = -2;
+    s.pixels = rows24(true);
+    expect_picture(catch_bitmap(make_bmp(s)));
+  }
+}
+
+TEST_F(BmpRead, PaletteDepthsIncludingTheCoreHeaderAndShortColourTables) {
+  Bytes indices8 = {3, 4, 5, 0, 0, 1, 2, 0};  // bottom row first, rows padded to 4
+  BmpSpec s{.width = 3,
+            .height = 2,
+            .bits = 8,
+            .palette = kPalette,
+            .colours_used = 6,
+            .pixels = indices8};
+  expect_picture(catch_bitmap(make_bmp(s)));
+  s.header_size = 12;  // three-byte colour table entries, all 256 of them
+  s.palette.resize(256);
+  s.colours_used = 0;
+  expect_picture(catch_bitmap(make_bmp(s)));
+
+  BmpSpec s4{.width = 3,
+             .height = 2,
+             .bits = 4,
+             .palette = kPalette,
+             .colours_used = 6,
+             .pixels = {0x34, 0x50, 0, 0, 0x01, 0x20, 0, 0}};
+  expect_picture(catch_bitmap(make_bmp(s4)));
+
+  // 1 bit: a checker of the two palette colours; indices beyond a short
+  // table read as black.
+  BmpSpec s1{.width = 3,
+             .height = 2,
+             .bits = 1,
+             .palette = {kWhite, kBlue},
+             .colours_used = 2,
+             .pixels = {0b10100000, 0, 0, 0, 0b01000000, 0, 0, 0}};
+  ImgBitmap* b = catch_bitmap(make_bmp(s1));
+  ASSERT_NE(b, nullptr);
+  EXPECT_EQ(pixel(b, 0, 0), opaque(kWhite));
+  EXPECT_EQ(pixel(b, 1, 0), opaque(kBlue));
+  EXPECT_EQ(pixel(b, 0, 1), opaque(kBlue));
+  EXPECT_EQ(pixel(b, 1, 1), opaque(kWhite));
+  BmpSpec s8short{.width = 1,
+                  .height = 1,
+                  .bits = 8,
+                  .palette = {kRed},
+                  .colours_used = 1,
+                  .pixels = {9, 0, 0, 0}};
+  EXPECT_EQ(pixel(catch_bitmap(make_bmp(s8short)), 0, 0), opaque(kBlack));
+}
+
+TEST_F(BmpRead, SixteenBitFieldsScaleToFullRange) {
+  auto pack = [](std::initializer_list<std::uint16_t> v) {
+    Bytes out;
+    for (std::uint16_t p : v) out.insert(out.end(), {std::uint8_t(p), std::uint8_t(p >> 8)});
+    return out;
+  };
+  // 5-5-5: white, grey 16, red; padded to 8 bytes per row.
+  BmpSpec s555{.width = 3,
+               .height = 1,
+               .bits = 16,
+               .pixels = pack({0x7fff, (16 << 10) | (16 << 5) | 16, 0x7c00, 0})};
+  ImgBitmap* b = catch_bitmap(make_bmp(s555));
+  ASSERT_NE(b, nullptr);
+  EXPECT_EQ(pixel(b, 0, 0), opaque(kWhite));
+  EXPECT_EQ(pixel(b, 1, 0), (Px{132, 132, 132, 255}));
+  EXPECT_EQ(pixel(b, 2, 0), opaque(kRed));
+  // 5-6-5 bit fields, after a 40-byte header and inside a 56-byte one.
+  for (std::uint32_t header : {40u, 56u}) {
+    BmpSpec s565{.header_size = header,
+                 .width = 3,
+                 .height = 1,
+                 .bits = 16,
+                 .compression = 3,
+                 .masks = {0xf800, 0x07e0, 0x001f, 0},
+                 .pixels = pack({0xffff, 0x07e0, 0x0010 | (32 << 5), 0})};
+    b = catch_bitmap(make_bmp(s565));
+    ASSERT_NE(b, nullptr) << header;
+    EXPECT_EQ(pixel(b, 0, 0), opaque(kWhite));
+    EXPECT_EQ(pixel(b, 1, 0), opaque(kGreen));
+    EXPECT_EQ(pixel(b, 2, 0), (Px{132, 130, 0, 255}));
+  }
+}
+
+TEST_F(BmpRead, ThirtyTwoBitAlphaFromMemoryIsKeptOnlyWhenSomeIsSet) {
+  BmpSpec s{.width = 3, .height = 2, .bits = 32, .pixels = rows32(0)};
+  ImgBitmap* b = catch_bitmap(make_bmp(s));
+  ASSERT_NE(b, nullptr);
+  EXPECT_EQ(b->bits_per_pixel, 32);
+  expect_picture(b);
+  s.pixels[3 + 4 * 4] = 9;  // one alpha byte set: every alpha value stays
+  b = catch_bitmap(make_bmp(s));
+  ASSERT_NE(b, nullptr);
+  EXPECT_EQ(pixel(b, 1, 0)[3], 9);
+  EXPECT_EQ(pixel(b, 0, 0)[3], 0);
+  // Bit fields with an alpha mask inside a 124-byte header.
+  BmpSpec v5{.header_size = 124,
+             .width = 3,
+             .height = 2,
+             .bits = 32,
+             .compression = 3,
+             .masks = {0x00ff0000, 0x0000ff00, 0x000000ff, 0xff000000},
+             .pixels = rows32(200)};
+  b = catch_bitmap(make_bmp(v5));
+  ASSERT_NE(b, nullptr);
+  EXPECT_EQ(pixel(b, 2, 1), (Px{128, 128, 128, 200}));
+}
+
+TEST_F(BmpRead, FileLoadsConvertToTwentyFourBitsAndRememberTheSourceDepth) {
+  BmpSpec s{.width = 3, .height = 2, .bits = 32, .pixels = rows32(77)};
+  codec_test::write_file(path("a.bmp"), make_bmp(s));
+  std::intptr_t id = img_load(-1, path("a.bmp").c_str());
+  ASSERT_NE(id, 0);
+  auto* record = reinterpret_cast<ImageObject*>(id);
+  EXPECT_EQ(record->depth, 24);
+  EXPECT_EQ(record->source_depth, 32);
+  expect_picture(img_bitmap(id));
+
+  BmpSpec s4{.width = 3,
+             .height = 2,
+             .bits = 4,
+             .palette = kPalette,
+             .pixels = {0x34, 0x50, 0, 0, 0x01, 0x20, 0, 0}};
+  s4.palette.resize(16);
+  codec_test::write_file(path("b.bmp"), make_bmp(s4));
+  EXPECT_NE(img_load(5, path("b.bmp").c_str()), 0);
+  EXPECT_EQ(reinterpret_cast<ImageObject*>(rt_object_get(img_objects(), 5))->source_depth, 4);
+  expect_picture(img_bitmap(5));
+  // Backslashes in the name are folder separators.
+  std::string windows_name = dir_.string() + "\\b.bmp";
+  EXPECT_NE(img_load(-1, windows_name.c_str()), 0);
+}
+
+TEST_F(BmpRead, RunLengthStreamsWithEscapesDeltasAndAbsoluteRuns) {
+  // 4 × 3 picture. Row 0 (bottom): 3 × index 1, 1 × index 2. Row 1: an
+  // absolute run 3, 4, 5 then a run of one 0. Row 2: skip two pixels, then
+  // two of index 1; then end of bitmap.
+  std::vector<std::uint32_t> pal = {kRed, kGreen, kBlue, kWhite, kGrey, 0x123456};
+  BmpSpec s{.width = 4,
+            .height = 3,
+            .bits = 8,
+            .compression = 1,
+            .palette = pal,
+            .colours_used = 6,
+            .pixels = {3, 1, 1, 2, 0, 0, 0, 3, 3, 4, 5, 0, 1, 0, 0, 0, 0, 2, 2, 0, 2, 1, 0, 1}};
+  ImgBitmap* b = catch_bitmap(make_bmp(s));
+  ASSERT_NE(b, nullptr);
+  const std::uint32_t expected[3][4] = {{kBlack, kBlack, kGreen, kGreen},
+                                        {kWhite, kGrey, 0x123456, kRed},
+                                        {kGreen, kGreen, kGreen, kBlue}};
+  for (int y = 0; y < 3; ++y)
+    for (int x = 0; x < 4; ++x) EXPECT_EQ(pixel(b, x, y), opaque(expected[y][x])) << x << y;
+
+  // The same picture as RLE4: runs alternate the two nibbles.
+  BmpSpec s4{.width = 4,
+             .height = 3,
+             .bits = 4,
+             .compression = 2,
+             .palette = pal,
+             .colours_used = 6,
+             .pixels = {3,    0x11, 1, 0x22, 0, 0, 0, 3, 0x34, 0x50, 1,
+                        0x00, 0,    0, 0,    2, 2, 0, 2, 0x11, 0,    1}};
+  b = catch_bitmap(make_bmp(s4));
+  ASSERT_NE(b, nullptr);
+  for (int y = 0; y < 3; ++y)
+    for (int x = 0; x < 4; ++x) EXPECT_EQ(pixel(b, x, y), opaque(expected[y][x])) << x << y;
+
+  // A stream cut short keeps what it decoded; the rest stays black.
+  s.pixels.resize(5);
+  b = catch_bitmap(make_bmp(s));
+  ASSERT_NE(b, nullptr);
+  EXPECT_EQ(pixel(b, 0, 2), opaque(kGreen));
+  EXPECT_EQ(pixel(b, 3, 2), opaque(kBlue));
+  EXPECT_EQ(pixel(b, 0, 1), opaque(kBlack));
+}
+
+TEST_F(BmpRead, DamagedOrHostileHeadersAreRefused) {
+  BmpSpec good{.width = 3, .height = 2, .bits = 24, .pixels = rows24(false)};
+  const Bytes base = make_bmp(good);
+  auto refused = [&](Bytes data, const char* what) {
+    std::intptr_t id = 0;
+    EXPECT_EQ(catch_bitmap(data, &id), nullptr) << what;
+    EXPECT_EQ(id, 0) << what;
+  };
+  Bytes d = base;
+  d.resize(d.size() - 4);  // a pixel row cut short
+  refused(d, "truncated rows");
+  d = base;
+  codec_test::put32(d, 10, 0x7ffffff0);
+  refused(d, "pixel offset past the end");
+  d = base;
+  codec_test::put32(d, 14, 64);
+  refused(d, "unknown header size");
+  d = base;
+  codec_test::put32(d, 18, 0x7fffffff);
+  refused(d, "huge width");
+  d = base;
+  codec_test::put32(d, 22, 0x80000000u);
+  refused(d, "most negative height");
+  d = base;
+  codec_test::put16(d, 28, 7);
+  refused(d, "odd bit count");
+  d = base;
+  codec_test::put32(d, 30, 4);
+  refused(d, "JPEG compression");
+  BmpSpec rle_top{.width = 2,
+                  .height = -2,
+                  .bits = 8,
+                  .compression = 1,
+                  .palette = {kRed},
+                  .pixels = {2, 0, 0, 1}};
+  refused(make_bmp(rle_top), "top-down RLE");
+  BmpSpec holes{.width = 1,
+                .height = 1,
+                .bits = 32,
+                .compression = 3,
+                .masks = {0x00ff00ff, 0xff00, 0xff0000, 0},
+                .pixels = {0, 0, 0, 0}};
+  refused(make_bmp(holes), "non-contiguous mask");
+  holes.masks = {0, 0, 0, 0};
+  refused(make_bmp(holes), "no masks");
+  BmpSpec big_palette{.width = 1,
+                      .height = 1,
+                      .bits = 8,
+                      .palette = {kRed},
+                      .colours_used = 200,
+                      .pixels = {0, 0, 0, 0}};
+  Bytes p = make_bmp(big_palette);
+  p.resize(60);
+  refused(p, "colour table past the end");
+  refused(Bytes{'B', 'M'}, "two bytes");
+  EXPECT_EQ(img_catch(-1, nullptr, 100), 0);
+  EXPECT_EQ(img_catch(-1, base.data(), 0), 0);
+}
+
+TEST_F(BmpRead, EveryTruncationOfEveryKindIsSafe) {
+  BmpSpec rle{.width = 4,
+              .height = 3,
+              .bits = 4,
+              .compression = 2,
+              .palette = kPalette,
+              .colours_used = 6,
+              .pixels = {3, 0x11, 1, 0x22, 0, 0, 0, 3, 0x34, 0x50, 0, 2, 2, 0, 0, 1}};
+  BmpSpec v5{.header_size = 124,
+             .width = 3,
+             .height = 2,
+             .bits = 32,
+             .compression = 3,
+             .masks = {0x00ff0000, 0x0000ff00, 0x000000ff, 0xff000000},
+             .pixels = rows32(9)};
+  BmpSpec core{.header_size = 12,
+               .width = 3,
+               .height = 2,
+               .bits = 1,
+               .palette = {0, kWhite},
+               .pixels = Bytes(8, 0xa0)};
+  for (const BmpSpec& spec : {rle, v5, core}) {
+    Bytes full = make_bmp(spec);
+    for (std::size_t n = 0; n <= full.size(); ++n) {
+      Bytes cut(full.begin(), full.begin() + static_cast<std::ptrdiff_t>(n));
+      std::intptr_t id = img_catch(-1, cut.data(), static_cast<std::int32_t>(cut.size()));
+      if (id) img_free(id);
+    }
+    std::intptr_t whole = img_catch(-1, full.data(), static_cast<std::int32_t>(full.size()));
+    EXPECT_NE(whole, 0);
+  }
+}
+}  // namespace
