@@ -18,6 +18,21 @@ int clamp_mode(int mode) {
   return mode;
 }
 
+// Display formats by colour depth (the Direct3D numbers); 0 for none.
+int display_format(int depth) {
+  switch (depth) {
+    case 16:
+      return 23;  // R5G6B5
+    case 32:
+      return 22;  // X8R8G8B8
+    case 0:
+    case 24:
+      return 20;  // R8G8B8
+    default:
+      return 0;
+  }
+}
+
 PlatWindow* screen_window() {
   return win_plat_window(win_handle(0));
 }
@@ -47,6 +62,7 @@ int windowed_setup(int width, int height, int mode) {
   const int result = open_device(width, height, kWindowedFlags[mode - 1]);
   if (result != kEngOk) return result;
   screen.windowed = 1;
+  screen.display_format = 22;  // the desktop's
   // The default interval waits for the retrace like interval one.
   screen.present_interval = kIntervalDefault;
   plat_video_set_vsync(screen.video, true);
@@ -56,7 +72,8 @@ int windowed_setup(int width, int height, int mode) {
 int fullscreen_setup(int width, int height, int depth) {
   ScreenState& screen = g_engine.screen;
   if (screen.video) return kEngNoDevice;
-  if (depth != 16 && depth != 32 && depth != 24 && depth != 0) return kEngBadDepth;
+  const int format = display_format(depth);
+  if (!format) return kEngBadDepth;
   // The mode is shown as a real display mode or, failing that, scaled on the
   // desktop; only a picture without a size has no way to be shown.
   if (width <= 0 || height <= 0) return kEngModeNotOffered;
@@ -68,6 +85,7 @@ int fullscreen_setup(int width, int height, int depth) {
     screen.shown_fullscreen = static_cast<int>(shown);
   }
   screen.windowed = 0;
+  screen.display_format = format;
   screen.present_interval = kIntervalOne;
   plat_video_set_vsync(screen.video, true);
   return kEngOk;

@@ -22,6 +22,7 @@ struct ScreenState {
   int vsync;                 // 1 on
   int present_interval;      // EngPresentInterval kept for every reset
   int shown_fullscreen;      // how full screen is shown: 0 not, 1 real mode, 2 desktop
+  int display_format;        // Direct3D format number the screen was asked for
 };
 
 // Present intervals (the Direct3D values the reset compares).

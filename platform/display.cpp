@@ -41,6 +41,11 @@ void centre_in(const SDL_Rect& area, int w, int h, int* x, int* y) {
 
 bool plat_display_init() {
   if (g_video_up) return true;
+  // Probing for a display is slow and noisy; a process without one keeps
+  // running without.
+  static bool probed_none = false;
+  if (probed_none) return false;
+  probed_none = true;
   if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) return false;
   // SDL falls back to drivers that show nothing when there is no display;
   // a window there could never be seen, closed or typed into. Use them only
@@ -53,6 +58,7 @@ bool plat_display_init() {
     SDL_QuitSubSystem(SDL_INIT_VIDEO);
     return false;
   }
+  probed_none = false;
   g_video_up = true;
   return true;
 }
