@@ -131,13 +131,13 @@ bool plat_audio_is_open() {
   return st.open;
 }
 
-PlatAudioBuffer* plat_audio_buffer_create(const PlatPcmFormat& format, std::uint32_t bytes) {
+PlatAudioBuffer* plat_audio_buffer_create(const PlatPcmFormat& format, std::uint32_t bytes,
+                                          bool silent) {
   auto& st = plat_audio_state();
   if (!format_ok(format) || bytes == 0 || bytes % format.block_align != 0) return nullptr;
-  // calloc keeps large buffers as untouched zero pages until written
-  auto* data = static_cast<std::uint8_t*>(std::calloc(bytes, 1));
+  auto* data = static_cast<std::uint8_t*>(std::malloc(bytes));
   if (!data) return nullptr;
-  if (format.bits_per_sample == 8) std::memset(data, 0x80, bytes);  // 8-bit silence
+  if (silent) std::memset(data, format.bits_per_sample == 8 ? 0x80 : 0, bytes);
   auto* s = new PlatAudioSamples{data, bytes, format, 1, 0, {}};
   auto* b = new_buffer();
   b->samples = s;

@@ -41,8 +41,11 @@ void plat_audio_render(std::int16_t* out, int frames);
 
 // Buffers exist only while the output is open; create fails otherwise, and
 // for formats other than 8- or 16-bit PCM with 1 or 2 channels and a rate,
-// or a size that is zero or not a whole number of frames.
-PlatAudioBuffer* plat_audio_buffer_create(const PlatPcmFormat& format, std::uint32_t bytes);
+// or a size that is zero or not a whole number of frames. The samples start
+// as silence unless silent is false, for a caller that writes every byte
+// through a lock before the buffer plays.
+PlatAudioBuffer* plat_audio_buffer_create(const PlatPcmFormat& format, std::uint32_t bytes,
+                                          bool silent = true);
 // A new buffer over the same samples, stopped at position 0, with the
 // original's volume, pan and frequency.
 PlatAudioBuffer* plat_audio_buffer_duplicate(PlatAudioBuffer* buffer);

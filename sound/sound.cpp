@@ -44,7 +44,7 @@ bool wav_format(const SndWavInfo& wav, PlatPcmFormat* f) {
 // when the buffer cannot be made or locked.
 template <typename Fill>
 PlatAudioBuffer* filled_buffer(const PlatPcmFormat& format, std::uint32_t bytes, Fill fill) {
-  PlatAudioBuffer* buffer = plat_audio_buffer_create(format, bytes);
+  PlatAudioBuffer* buffer = plat_audio_buffer_create(format, bytes, false);
   if (!buffer) return nullptr;
   void* region = nullptr;
   std::uint32_t region_bytes = 0;
