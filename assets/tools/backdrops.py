@@ -28,8 +28,8 @@ def periodic_noise(seed, slope, low=1, high=64):
     fx, fy = np.meshgrid(f, f)
     k = np.hypot(fx, fy)
     amp = np.where((k >= low) & (k <= high), 1.0 / np.maximum(k, 1.0) ** slope, 0.0)
-    spec = amp * np.exp(2j * np.pi * rng.random((N, N)))
-    field = np.real(np.fft.ifft2(spec))
+    spectrum = amp * np.exp(2j * np.pi * rng.random((N, N)))
+    field = np.real(np.fft.ifft2(spectrum))
     field -= field.min()
     return field / max(field.max(), 1e-12)
 

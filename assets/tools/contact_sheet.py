@@ -89,7 +89,6 @@ def sprite_sheet(gfx, names):
     labels = []
     for name, rh in zip(names, row_h):
         src = load(gfx, name)
-        h, w = src.shape[:2]
         add = name.startswith("Particle-")
         x = 170
         for bg, k in ((DARK, 1), (GREY, 1), (DARK, 4), (GREY, 4)):

@@ -107,14 +107,14 @@ def drums(mix, bar):
         if not quiet:
             mix.add("kick", kick(), at(bar, beat * 4), 0.95)
         if beat % 2 == 1 and (part != "intro" or bar >= 4) and part != "break":
-            mix.add("snare", clap(), at(bar, beat * 4), 0.5)
+            mix.add("snare", clap(), at(bar, beat * 4), 1.0)
         open_hat = part in ("lift", "drop", "reprise")
         if not quiet or bar >= 26:
             h = hat_o() if open_hat else hat_c()
-            mix.add("hats", h, at(bar, beat * 4 + 2), 0.26, pan=0.15)
+            mix.add("hats", h, at(bar, beat * 4 + 2), 0.55, pan=0.15)
         if part not in ("intro", "break"):
             for s in (1, 3):
-                mix.add("hats", hat_c(), at(bar, beat * 4 + s), 0.1 + 0.04 * (s == 3), pan=-0.2)
+                mix.add("hats", hat_c(), at(bar, beat * 4 + s), 0.25 + 0.1 * (s == 3), pan=-0.2)
     fill(mix, bar)
 
 
@@ -140,7 +140,7 @@ def bassline(mix, bar):
     steps = (2, 6, 10, 14) if part == "break" else (1, 2, 3, 5, 6, 7, 9, 10, 11, 13, 14, 15)
     for s in steps:
         note = root + (12 if s % 4 == 3 else 0)
-        mix.add("bass", bass(note, length(0.9)), at(bar, s), 0.42)
+        mix.add("bass", bass(note, length(0.9)), at(bar, s), 0.35)
 
 
 def arpeggio(mix, bar):
@@ -152,7 +152,7 @@ def arpeggio(mix, bar):
     bright = round(bright, 2)
     for s in range(16):
         m = tones[ARP_ORDER[s]] + (12 if part == "drop" and s % 8 == 7 else 0)
-        mix.add("arp", pluck(m, length(1.6), bright), at(bar, s), 0.2 if s % 4 else 0.26,
+        mix.add("arp", pluck(m, length(1.6), bright), at(bar, s), 0.24 if s % 4 else 0.3,
                 pan=0.3 if s % 2 else -0.3)
 
 
@@ -170,18 +170,18 @@ def melody(mix, bar):
         return
     if part == "break":
         m = BREAK_LEAD[bar - 24] - 12
-        mix.add("lead", lead(m, length(15.5), 0.4), at(bar), 0.2)
+        mix.add("lead", lead(m, length(15.5), 0.4), at(bar), 0.35)
         return
     bright = 1.0 if part in ("drop", "reprise") else 0.75
     for step, steps, m in HOOK[bar % 8]:
         if part == "reprise" and bar % 8 >= 4:
             m += 12 if m < 80 else 0
-        mix.add("lead", lead(m, length(steps - 0.3), bright), at(bar, step), 0.24)
+        mix.add("lead", lead(m, length(steps - 0.3), bright), at(bar, step), 0.5)
         if part in ("lift", "drop"):
             mix.add("harmony", lead(third_below(m), length(steps - 0.3), bright * 0.7),
-                    at(bar, step), 0.13, pan=0.35)
+                    at(bar, step), 0.25, pan=0.35)
         if part == "drop":
-            mix.add("harmony", lead(m - 12, length(steps - 0.3), 0.6), at(bar, step), 0.1,
+            mix.add("harmony", lead(m - 12, length(steps - 0.3), 0.6), at(bar, step), 0.2,
                     pan=-0.35)
 
 
@@ -293,9 +293,13 @@ def main():
         ceiling -= 0.3
     os.remove(wav)
     lufs = loudness.integrated(d, SR)
-    seam = np.max(np.abs(d[:, 0] - d[:, -1])) * 32768
-    print("  music %s: %.2f s, %.2f LUFS, peak %.2f dBFS, seam step %.0f LSB, ceiling %.1f"
-          % (os.path.basename(ogg), d.shape[1] / SR, lufs, peak, seam, ceiling))
+    around = np.concatenate([d[:, -SR // 2:], d[:, :SR // 2]], axis=1)
+    bend = np.abs(np.diff(around, n=2, axis=1))
+    seam = bend[:, SR // 2 - 2:SR // 2].max()
+    print("  music %s: %.2f s, %.2f LUFS, peak %.2f dBFS, ceiling %.1f dBFS; loop seam bend"
+          " %.4f against %.4f for the loudest 0.5 %% of the second around it"
+          % (os.path.basename(ogg), d.shape[1] / SR, lufs, peak, ceiling, seam,
+             np.percentile(bend, 99.5)))
 
 
 if __name__ == "__main__":

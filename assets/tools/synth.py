@@ -64,14 +64,14 @@ def _band(x, lo, hi):
     """Band-pass by FFT mask with soft shoulders (one-shot sample, zero-padded)."""
     n = len(x)
     m = 1 << int(math.ceil(math.log2(n * 2)))
-    spec = np.fft.rfft(x, m)
+    spectrum = np.fft.rfft(x, m)
     f = np.fft.rfftfreq(m, 1 / SR)
     g = np.ones_like(f)
     if lo:
         g *= 1 / np.sqrt(1 + (lo / np.maximum(f, 1)) ** 4)
     if hi:
         g *= 1 / np.sqrt(1 + (f / hi) ** 4)
-    return np.fft.irfft(spec * g, m)[:n]
+    return np.fft.irfft(spectrum * g, m)[:n]
 
 
 def _onset(t, ramp=0.0005):
@@ -168,7 +168,7 @@ def lead(m, n, bright=1.0):
     f = midi_hz(m)
     t = times(n)
     vib = 1 + 0.004 * np.sin(2 * np.pi * 5.5 * t) * np.clip((t - 0.15) / 0.2, 0, 1)
-    cut = f * (3.0 + 6.0 * bright * np.exp(-t / 0.12)) + 1200 * bright
+    cut = f * (2.5 + 5.0 * bright * np.exp(-t / 0.12)) + 900 * bright
     out = np.zeros(n)
     for i, c in enumerate((-14, -6, 0, 6, 14)):
         fd = f * 2 ** (c / 1200)
@@ -206,5 +206,5 @@ def circular_reverb(x, seconds=1.8, predelay=0.018, seed=9):
         shaped = early * np.exp(-t / 0.3) + late * (1 - np.exp(-t / 0.3))
         d = int(predelay * SR)
         ir[ch, d:d + m] = shaped[:n - d] / np.sqrt(np.sum(shaped ** 2))
-    spec = np.fft.rfft(x, axis=-1) * np.fft.rfft(ir, axis=-1)
-    return np.fft.irfft(spec, n=n, axis=-1)
+    spectrum = np.fft.rfft(x, axis=-1) * np.fft.rfft(ir, axis=-1)
+    return np.fft.irfft(spectrum, n=n, axis=-1)
