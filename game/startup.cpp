@@ -161,9 +161,11 @@ void create_lists() {
     rt_list_new(sizeof(Entity), v, nullptr, kTagStruct);
 }
 
+}  // namespace
+
 // Timers start due now; compared by difference they need a real tick value,
 // not the 0 that only works while the uptime is short.
-void start_timers() {
+void game_timers_start() {
   GameTick now = rt_ticks();
   g_game.drain_due = now;
   g_game.exhaust_due = now;
@@ -171,7 +173,6 @@ void start_timers() {
   g_game.fire_due = now - 1;
   g_game.bg_change_due = now - 1;
 }
-}  // namespace
 
 void game_startup(const GameVariant& variant) {
   GameAssets& a = g_assets;
@@ -193,7 +194,7 @@ void game_startup(const GameVariant& variant) {
   eng_sprite_set_depth(a.frame_sprite, 2);
   eng_sprite_set_depth(a.flash_sprite, 3);
   game_timer_setup();
-  start_timers();
+  game_timers_start();
   g_game.thrusting = 0;
   g_game.facing = game_bearing(static_cast<float>(g_game.pointer_x),
                                static_cast<float>(g_game.pointer_y),

@@ -136,6 +136,7 @@ void game_flash_draw();
 void game_logo_draw();
 void game_score_draw();
 void game_status_draw();
+void game_timers_start();
 void game_timer_setup();
 void game_timer_release();
 [[noreturn]] void game_shutdown();
