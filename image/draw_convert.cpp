@@ -1,8 +1,6 @@
 // Converted copies of bitmaps (other depths, other sizes) and the 32-bit
 // picture of an icon. Sources of every depth are read through one pixel
 // reader; palette entries and 5-5-5 pixels widen to 8 bits a channel.
-#include <vector>
-
 #include "image/image.h"
 #include "image/raster.h"
 

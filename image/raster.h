@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "image/bitmap.h"
 #include "image/draw.h"
 
 // Pixel (x, y), y from the top, of the context's target.
@@ -43,7 +44,7 @@ ImgBitmap* draw_converted_copy(const ImgBitmap* source, std::int32_t width, std:
 // The 32-bit picture of an icon with its mask as alpha; sets *owned when the
 // result is a new bitmap the caller must destroy. Null when the icon has no
 // colour picture.
-ImgBitmap* draw_icon_picture(const struct ImgIcon* icon, bool* owned);
+ImgBitmap* draw_icon_picture(const ImgIcon* icon, bool* owned);
 
 // The part of a source that lands on the target after clipping: rows bottom
 // first on both sides. A source that shares memory with the target is read
