@@ -49,7 +49,7 @@ inline std::vector<std::int16_t> tone(int frames, int channels, int rate, double
 
 inline Bytes pcm_bytes(const std::vector<std::int16_t>& s) {
   Bytes b(s.size() * 2);
-  std::memcpy(b.data(), s.data(), b.size());
+  if (!s.empty()) std::memcpy(b.data(), s.data(), b.size());
   return b;
 }
 
