@@ -124,20 +124,23 @@ void decode_row(const ImgDibInfo& info, const std::uint8_t* src, std::uint8_t* o
   }
 }
 
-bool decode_rows(const ImgDibInfo& info, std::span<const std::uint8_t> data, std::size_t offset,
-                 ImgBitmap* out) {
+// Whether the rows of an uncompressed picture are all in the data. The last
+// row may lack its padding; everything else must be there.
+bool rows_fit(const ImgDibInfo& info, std::size_t available) {
   const std::int64_t stride = img_dib_stride(info.width, info.bits);
   const std::int64_t row_bytes = (std::int64_t{info.width} * info.bits + 7) / 8;
-  // The last row may lack its padding; everything else must be there.
-  const std::int64_t needed = stride * (info.height - 1) + row_bytes;
-  if (offset > data.size() || needed > static_cast<std::int64_t>(data.size() - offset))
-    return false;
+  return stride > 0 &&
+         stride * (info.height - 1) + row_bytes <= static_cast<std::int64_t>(available);
+}
+
+void decode_rows(const ImgDibInfo& info, std::span<const std::uint8_t> data, std::size_t offset,
+                 ImgBitmap* out) {
+  const std::int64_t stride = img_dib_stride(info.width, info.bits);
   for (std::int32_t r = 0; r < info.height; ++r) {
     std::int32_t dest_row = info.top_down ? info.height - 1 - r : r;
     decode_row(info, data.data() + offset + stride * r,
                out->pixels + static_cast<std::ptrdiff_t>(dest_row) * out->pitch);
   }
-  return true;
 }
 
 // RLE8 and RLE4: runs, escapes (end of line, end of bitmap, delta) and
@@ -222,16 +225,14 @@ bool img_dib_parse(std::span<const std::uint8_t> data, std::size_t start, bool i
 
 ImgBitmap* img_dib_decode(const ImgDibInfo& info, std::span<const std::uint8_t> data,
                           std::size_t offset) {
+  const bool rle = info.compression == kBiRle8 || info.compression == kBiRle4;
+  if (offset > data.size() || (!rle && !rows_fit(info, data.size() - offset))) return nullptr;
   ImgBitmap* out = img_bitmap_create(info.width, info.height, info.bits == 32 ? 32 : 24);
   if (!out) return nullptr;
-  if (info.compression == kBiRle8 || info.compression == kBiRle4) {
-    if (offset <= data.size()) decode_rle(info, data, offset, out);
-    return out;
-  }
-  if (!decode_rows(info, data, offset, out)) {
-    img_bitmap_destroy(out);
-    return nullptr;
-  }
+  if (rle)
+    decode_rle(info, data, offset, out);
+  else
+    decode_rows(info, data, offset, out);
   return out;
 }
 

@@ -9,6 +9,7 @@
 #include <climits>
 #include <cmath>
 #include <cstdlib>
+#include <cstring>
 
 namespace {
 constexpr int kCycles = 100;
@@ -30,6 +31,75 @@ constexpr int kAlphaRadBias = 1 << (kAlphaBiasShift + kRadBiasShift);
 constexpr double kGamma = 1.8;
 constexpr std::array<std::size_t, 4> kPrimes = {499, 491, 487, 503};
 constexpr int kMaxNet = 256;
+
+constexpr int kFarAway = 1 << 24;
+
+// The competition runs over eight neurons at a time; the AVX2 clone is
+// chosen at load time where the processor has it.
+#if defined(__GNUC__) && defined(__x86_64__)
+#define NQ_CLONES __attribute__((target_clones("avx2", "default")))
+#else
+#define NQ_CLONES
+#endif
+using Lanes = int __attribute__((vector_size(32)));
+constexpr int kLanes = 8;
+
+struct Winners {
+  int best;    // smallest distance
+  int biased;  // smallest distance less bias
+};
+
+// Distances of the sample to every neuron (sum of absolute channel
+// differences), the first neuron of least distance and of least biased
+// distance, and the frequency decay of every neuron.
+NQ_CLONES Winners contest_lanes(int size, const int* const ch[4], int* bias, int* freq,
+                                const int* sample) {
+  const Lanes s0 = Lanes{} + sample[0], s1 = Lanes{} + sample[1], s2 = Lanes{} + sample[2],
+              s3 = Lanes{} + sample[3];
+  Lanes best = Lanes{} + INT_MAX, best_biased = best, best_at = {}, biased_at = {};
+  Lanes at = {0, 1, 2, 3, 4, 5, 6, 7};
+  for (int i = 0; i < size; i += kLanes, at += kLanes) {
+    Lanes c0, c1, c2, c3, b, f;
+    std::memcpy(&c0, ch[0] + i, sizeof c0);
+    std::memcpy(&c1, ch[1] + i, sizeof c1);
+    std::memcpy(&c2, ch[2] + i, sizeof c2);
+    std::memcpy(&c3, ch[3] + i, sizeof c3);
+    std::memcpy(&b, bias + i, sizeof b);
+    std::memcpy(&f, freq + i, sizeof f);
+    Lanes d0 = c0 - s0, d1 = c1 - s1, d2 = c2 - s2, d3 = c3 - s3;
+    d0 = (d0 ^ (d0 >> 31)) - (d0 >> 31);
+    d1 = (d1 ^ (d1 >> 31)) - (d1 >> 31);
+    d2 = (d2 ^ (d2 >> 31)) - (d2 >> 31);
+    d3 = (d3 ^ (d3 >> 31)) - (d3 >> 31);
+    const Lanes dist = d0 + d1 + d2 + d3;
+    const Lanes closer = dist < best;
+    best = (dist & closer) | (best & ~closer);
+    best_at = (at & closer) | (best_at & ~closer);
+    const Lanes biased = dist - (b >> (kIntBiasShift - kNetBiasShift));
+    const Lanes better = biased < best_biased;
+    best_biased = (biased & better) | (best_biased & ~better);
+    biased_at = (at & better) | (biased_at & ~better);
+    const Lanes beta_freq = f >> kBetaShift;
+    f -= beta_freq;
+    b += beta_freq << kGammaShift;
+    std::memcpy(freq + i, &f, sizeof f);
+    std::memcpy(bias + i, &b, sizeof b);
+  }
+  Winners w{best_at[0], biased_at[0]};
+  int least = best[0], least_biased = best_biased[0];
+  for (int l = 1; l < kLanes; ++l) {
+    if (best[l] < least || (best[l] == least && best_at[l] < w.best)) {
+      least = best[l];
+      w.best = best_at[l];
+    }
+    if (best_biased[l] < least_biased ||
+        (best_biased[l] == least_biased && biased_at[l] < w.biased)) {
+      least_biased = best_biased[l];
+      w.biased = biased_at[l];
+    }
+  }
+  return w;
+}
 
 struct GammaTables {
   std::array<int, 256> to_net{};  // 8-bit value -> network value (<< 4)
@@ -56,7 +126,6 @@ struct Network {
   alignas(32) std::array<std::array<int, kMaxNet>, 4> ch{};
   alignas(32) std::array<int, kMaxNet> bias{};
   alignas(32) std::array<int, kMaxNet> freq{};
-  alignas(32) std::array<int, kMaxNet> dist{};
   std::array<int, 33> radpower{};
 
   explicit Network(int neurons) : size(neurons) {
@@ -66,46 +135,33 @@ struct Network {
       ch[3][i] = 255 << kNetBiasShift;
       freq[i] = kIntBias / size;
     }
+    // Lanes past the last neuron are too far away to ever win.
+    for (int i = size; i < kMaxNet; ++i) ch[0][i] = ch[1][i] = ch[2][i] = ch[3][i] = kFarAway;
   }
 
   // Finds the neuron closest to the sample after bias, updating the
   // frequencies; the unbiased winner gains frequency.
   int contest(const std::array<int, 4>& s) {
-    for (int i = 0; i < size; ++i)
-      dist[i] = std::abs(ch[0][i] - s[0]) + std::abs(ch[1][i] - s[1]) + std::abs(ch[2][i] - s[2]) +
-                std::abs(ch[3][i] - s[3]);
-    int best = INT_MAX, best_pos = 0, best_biased = INT_MAX, best_biased_pos = 0;
-    for (int i = 0; i < size; ++i) {
-      if (dist[i] < best) {
-        best = dist[i];
-        best_pos = i;
-      }
-      int biased = dist[i] - (bias[i] >> (kIntBiasShift - kNetBiasShift));
-      if (biased < best_biased) {
-        best_biased = biased;
-        best_biased_pos = i;
-      }
-    }
-    for (int i = 0; i < size; ++i) {
-      int beta_freq = freq[i] >> kBetaShift;
-      freq[i] -= beta_freq;
-      bias[i] += beta_freq << kGammaShift;
-    }
-    freq[best_pos] += kBeta;
-    bias[best_pos] -= kBetaGamma;
-    return best_biased_pos;
+    const int* const channels[4] = {ch[0].data(), ch[1].data(), ch[2].data(), ch[3].data()};
+    const Winners w = contest_lanes(size, channels, bias.data(), freq.data(), s.data());
+    freq[w.best] += kBeta;
+    bias[w.best] -= kBetaGamma;
+    return w.biased;
   }
 
-  void move(int i, int amount, int scale, const std::array<int, 4>& s) {
-    for (int c = 0; c < 4; ++c) ch[c][i] -= amount * (ch[c][i] - s[c]) / scale;
+  // Moves neuron i towards the sample by amount / Scale; Scale is a power
+  // of two known here, so the division costs a shift.
+  template <int Scale>
+  void move(int i, int amount, const std::array<int, 4>& s) {
+    for (int c = 0; c < 4; ++c) ch[c][i] -= amount * (ch[c][i] - s[c]) / Scale;
   }
 
   void alter_neighbours(int rad, int i, const std::array<int, 4>& s) {
     int lo = std::max(i - rad, -1), hi = std::min(i + rad, size);
     for (int j = i + 1, k = i - 1, m = 1; j < hi || k > lo; ++m) {
       int amount = radpower[m];
-      if (j < hi) move(j++, amount, kAlphaRadBias, s);
-      if (k > lo) move(k--, amount, kAlphaRadBias, s);
+      if (j < hi) move<kAlphaRadBias>(j++, amount, s);
+      if (k > lo) move<kAlphaRadBias>(k--, amount, s);
     }
   }
 
@@ -140,7 +196,7 @@ void learn(Network& net, std::span<const std::uint8_t> bgra) {
     const std::array<int, 4> s = {gamma.to_net[p[0]], gamma.to_net[p[1]], gamma.to_net[p[2]],
                                   p[3] << kNetBiasShift};
     int winner = net.contest(s);
-    net.move(winner, alpha, kInitAlpha, s);
+    net.move<kInitAlpha>(winner, alpha, s);
     if (rad) net.alter_neighbours(rad, winner, s);
     pos = (pos + step) % length;
     if (++i % delta == 0) {
