@@ -22,6 +22,7 @@
 #include "runtime/heap.h"
 #include "runtime/lists.h"
 #include "runtime/strings.h"
+#include "tests/engine/screen_test_fixture.h"
 
 namespace sprite_test {
 
@@ -31,19 +32,11 @@ inline std::uint32_t argb(unsigned a, unsigned r, unsigned g, unsigned b) {
   return (a << 24) | (r << 16) | (g << 8) | b;
 }
 
+// The libraries start once per test program, shared with the screen tests;
+// the PNG decoder is registered after the decoder table exists.
 inline void start_libraries() {
-  static const bool started = [] {
-    if (!rt_main_heap) rt_main_heap = rt_heap_create();
-    rt_strings_init();
-    rt_lists_init();
-    rt_memory_init();
-    rt_arrays_init();
-    img_decoders_init();
-    img_init();
-    eng_png_init();
-    return true;
-  }();
-  (void)started;
+  screen_test::start_libraries();
+  eng_png_init();
 }
 
 // A fresh engine on a device of the given back end; GL needs a display and
