@@ -1,14 +1,9 @@
-// Opening sound files named the program's way: "Sound\New2.OGG" has a
-// backslash between folder and name, which becomes a slash here.
-#include <string>
-
+// Opening sound files named the program's way ("Sound\New2.OGG"): the
+// platform's file function maps the backslashes and looks in the program's
+// data folders as well as the working directory.
+#include "platform/files.h"
 #include "sound/sound.h"
 
 std::FILE* snd_open_file(const char* path) {
-  if (!path) return nullptr;
-  std::string name(path);
-  for (char& c : name) {
-    if (c == '\\') c = '/';
-  }
-  return std::fopen(name.c_str(), "rb");
+  return path ? plat_fopen(path, "rb") : nullptr;
 }
