@@ -38,21 +38,38 @@ bool have(const std::string& program) {
   return std::system(("command -v " + program + " >/dev/null 2>&1").c_str()) == 0;
 }
 
+// A frame with sprites near two corners and the middle, and a box on top.
+void draw_scene() {
+  const EngHandle s =
+      EngineTest::sprite(64, 48, [](int x, int y) { return argb(255, x * 4, y * 5, 77); });
+  eng_sprite_set_angle(s, 20);
+  eng_sprite_draw(s, 0, 0, 255);
+  eng_sprite_draw(s, 960, 720, 200);
+  eng_sprite_draw(s, 500, 300, 255);
+  eng_box_draw(10, 700, 50, 20, 0x00ABCDEF, 0);
+  eng_render();
+}
+
+// Pixels of a screenshot file that differ from the picture, rows top-down.
+int differences_from(const std::string& path, const Pixels& shown) {
+  const std::vector<std::uint8_t> file = read_file(path);
+  if (file.size() < 54) return -1;
+  const std::size_t offset = le32(file, 10);
+  if (file.size() != offset + 1024u * 768u * 4u) return -1;
+  int differences = 0;
+  for (int y = 0; y < 768; ++y)
+    for (int x = 0; x < 1024; ++x) {
+      const std::size_t at = offset + (static_cast<std::size_t>(767 - y) * 1024 + x) * 4;
+      differences += (le32(file, at) & 0xFFFFFF) != shown[y * 1024 + x];
+    }
+  return differences;
+}
+
 class Screenshot : public EngineTest {
  protected:
   void SetUp() override {
     EngineTest::SetUp();
     dir_ = scratch_dir("screenshot");
-  }
-  // A frame with something in every corner region and a box on top.
-  void draw_scene() {
-    const EngHandle s = sprite(64, 48, [](int x, int y) { return argb(255, x * 4, y * 5, 77); });
-    eng_sprite_set_angle(s, 20);
-    eng_sprite_draw(s, 0, 0, 255);
-    eng_sprite_draw(s, 960, 720, 200);
-    eng_sprite_draw(s, 500, 300, 255);
-    eng_box_draw(10, 700, 50, 20, 0x00ABCDEF, 0);
-    render();
   }
   std::string dir_;
 };
@@ -70,15 +87,7 @@ TEST_F(Screenshot, WritesTheBackBufferAsA32BitBmpUnderAnyName) {
   EXPECT_EQ(le32(file, 22), 768u);
   EXPECT_EQ(file[28], 32);
   EXPECT_EQ(le32(file, 2), file.size());
-  const std::size_t offset = le32(file, 10);
-  ASSERT_EQ(file.size(), offset + 1024u * 768u * 4u);
-  int differences = 0;
-  for (int y = 0; y < 768; ++y)
-    for (int x = 0; x < 1024; ++x) {
-      const std::size_t at = offset + (static_cast<std::size_t>(767 - y) * 1024 + x) * 4;
-      differences += (le32(file, at) & 0xFFFFFF) != shown[y * 1024 + x];
-    }
-  EXPECT_EQ(differences, 0);
+  EXPECT_EQ(differences_from(path, shown), 0);
   EXPECT_EQ(img_is_valid(68000), 0) << "image 68000 is freed again";
 }
 
@@ -147,6 +156,26 @@ TEST_F(Screenshot, TakesOverImage68000AndReportsAFailedSave) {
   EXPECT_EQ(img_is_valid(68000), 0);
   struct stat info;
   EXPECT_NE(stat(path.c_str(), &info), 0);
+}
+
+// The gl device's back buffer goes to the file the same way.
+class ScreenshotGl : public EngineTest {
+ protected:
+  void SetUp() override {
+#if defined(__SANITIZE_ADDRESS__)
+    GTEST_SKIP() << "gl is not run under the sanitizers";
+#endif
+    open_device(PlatVideoBackend::GL);
+  }
+};
+
+TEST_F(ScreenshotGl, WritesWhatTheGlBackBufferHolds) {
+  draw_scene();
+  const Pixels shown = screen();
+  EXPECT_NE(shown[310 * 1024 + 530], 0u) << "the scene is on the gl screen";
+  const std::string path = scratch_dir("screenshot_gl") + "/gl.bmp";
+  ASSERT_NE(eng_screenshot(path.c_str()), 0);
+  EXPECT_EQ(differences_from(path, shown), 0);
 }
 
 }  // namespace

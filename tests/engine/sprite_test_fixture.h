@@ -66,6 +66,8 @@ class EngineTest : public ::testing::Test {
     plat_video_destroy(video_);
   }
 
+  // Helpers other fixtures and free functions use too.
+ public:
   // A texture whose texels are fn(x, y), made the way the game makes empty
   // textures and then filled.
   static EngHandle texture(int w, int h, const std::function<std::uint32_t(int, int)>& fn) {
@@ -94,6 +96,7 @@ class EngineTest : public ::testing::Test {
 
   static SpriteRecord& record(EngHandle sprite) { return *reinterpret_cast<SpriteRecord*>(sprite); }
 
+ protected:
   // One frame as eng_render draws it.
   void render() { eng_render(); }
 
