@@ -54,7 +54,7 @@ inline Bytes pcm_bytes(const std::vector<std::int16_t>& s) {
 }
 
 // A RIFF WAVE image: "fmt " at offset 12, optional chunks, then "data".
-struct WavSpec {
+struct WavLayout {
   int format_tag = 1;
   int channels = 2;
   int rate = 44100;
@@ -63,7 +63,7 @@ struct WavSpec {
   std::vector<std::pair<std::string, Bytes>> extra_chunks;  // before "data"
 };
 
-inline Bytes wav_image(const WavSpec& w, const Bytes& data) {
+inline Bytes wav_image(const WavLayout& w, const Bytes& data) {
   Bytes b;
   put_tag(b, "RIFF");
   put32(b, 0);
@@ -92,7 +92,7 @@ inline Bytes wav_image(const WavSpec& w, const Bytes& data) {
 }
 
 inline Bytes wav_image(const std::vector<std::int16_t>& s, int channels, int rate) {
-  WavSpec w;
+  WavLayout w;
   w.channels = channels;
   w.rate = rate;
   return wav_image(w, pcm_bytes(s));

@@ -10,7 +10,7 @@ class WavTest : public ManualSound {};
 TEST_F(WavTest, LoadsPcmAsStoredIn8And16BitMonoAndStereo) {
   for (int bits : {8, 16}) {
     for (int channels : {1, 2}) {
-      WavSpec w;
+      WavLayout w;
       w.bits = bits;
       w.channels = channels;
       w.rate = 22050;
@@ -31,7 +31,7 @@ TEST_F(WavTest, LoadsPcmAsStoredIn8And16BitMonoAndStereo) {
 }
 
 TEST_F(WavTest, DataAfterOddSizedChunkIsFoundWithoutPadByte) {
-  WavSpec w;
+  WavLayout w;
   w.extra_chunks.push_back({"LIST", Bytes{1, 2, 3}});  // odd size, no pad follows
   Bytes data{10, 0, 20, 0, 30, 0, 40, 0};
   Bytes image = wav_image(w, data);
@@ -48,7 +48,7 @@ TEST_F(WavTest, DataAfterOddSizedChunkIsFoundWithoutPadByte) {
 }
 
 TEST_F(WavTest, LongerFmtChunkMovesTheWalk) {
-  WavSpec w;
+  WavLayout w;
   w.fmt_size = 18;  // WAVEFORMATEX with cbSize
   Bytes data{1, 0, 2, 0, 3, 0, 4, 0};
   Bytes image = wav_image(w, data);
@@ -59,14 +59,14 @@ TEST_F(WavTest, LongerFmtChunkMovesTheWalk) {
 
 TEST_F(WavTest, RejectsFormatsThatAreNot8Or16BitPcm) {
   Bytes data(64, 1);
-  WavSpec bad[6];
+  WavLayout bad[6];
   bad[0].bits = 24;
   bad[1].bits = 32;
   bad[2].format_tag = 3;  // float
   bad[3].channels = 0;
   bad[4].rate = 0;
   bad[5].fmt_size = 14;  // too short for a format
-  for (const WavSpec& w : bad) {
+  for (const WavLayout& w : bad) {
     Bytes image = wav_image(w, data);
     EXPECT_EQ(snd_catch_memory(5, image.data(), static_cast<std::uint32_t>(image.size())), 0)
         << w.bits << " " << w.format_tag << " " << w.channels << " " << w.rate;
@@ -76,7 +76,7 @@ TEST_F(WavTest, RejectsFormatsThatAreNot8Or16BitPcm) {
 
 TEST_F(WavTest, RejectsMissingFmtWrongSizesAndTruncation) {
   Bytes data(400, 9);
-  Bytes good = wav_image(WavSpec{}, data);
+  Bytes good = wav_image(WavLayout{}, data);
 
   Bytes no_fmt = good;
   std::memcpy(no_fmt.data() + 12, "junk", 4);
@@ -97,7 +97,7 @@ TEST_F(WavTest, RejectsMissingFmtWrongSizesAndTruncation) {
   std::memcpy(no_data.data() + 36, "fact", 4);
   EXPECT_EQ(snd_catch_memory(-1, no_data.data(), static_cast<std::uint32_t>(no_data.size())), 0);
 
-  Bytes empty = wav_image(WavSpec{}, Bytes{});
+  Bytes empty = wav_image(WavLayout{}, Bytes{});
   EXPECT_EQ(snd_catch_memory(-1, empty.data(), static_cast<std::uint32_t>(empty.size())), 0);
 
   // Every truncation of a valid file: a size smaller than the image.
@@ -112,7 +112,7 @@ TEST_F(WavTest, RejectsMissingFmtWrongSizesAndTruncation) {
 // Random damage never crashes or reads outside the image (the sanitizer
 // build checks the reads; each case gets its own exactly sized copy).
 TEST_F(WavTest, RandomlyDamagedImagesAreHandled) {
-  WavSpec w;
+  WavLayout w;
   w.extra_chunks.push_back({"LIST", Bytes(13, 4)});
   Bytes good = wav_image(w, Bytes(256, 3));
   std::mt19937 rng(7);
