@@ -3,6 +3,7 @@
 // the same picture, with the time and the PSNR of both.
 #include <benchmark/benchmark.h>
 #include <png.h>
+#include <sys/resource.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -142,24 +143,39 @@ void BM_ours_save_8bit(benchmark::State& state) {
     if (!img_save(s.image, out.c_str(), 0, 7, 8)) state.SkipWithError("save failed");
 }
 
+// The peer runs as a child process; its time is the child's processor time
+// (user and system), which a busy machine does not inflate.
+double children_cpu_seconds() {
+  rusage usage{};
+  getrusage(RUSAGE_CHILDREN, &usage);
+  return double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+         double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) * 1e-6;
+}
+
 void BM_imagemagick_colors_256(benchmark::State& state) {
   Setup& s = setup();
   const std::string command =
       "convert-im6.q16 '" + s.png + "' -dither None -colors 256 BMP3:'" + kDir + "/peer.bmp'";
-  for (auto _ : state)
+  for (auto _ : state) {
+    const double before = children_cpu_seconds();
     if (std::system(command.c_str()) != 0) state.SkipWithError("convert failed");
+    state.SetIterationTime(children_cpu_seconds() - before);
+  }
 }
 
 BENCHMARK(BM_ours_save_8bit)->Unit(benchmark::kMillisecond)->MinTime(2);
-BENCHMARK(BM_imagemagick_colors_256)->Unit(benchmark::kMillisecond)->MinTime(2);
+BENCHMARK(BM_imagemagick_colors_256)->Unit(benchmark::kMillisecond)->MinTime(2)->UseManualTime();
 
 class Capture : public benchmark::ConsoleReporter {
  public:
   void ReportRuns(const std::vector<Run>& runs) override {
     for (const Run& run : runs) {
-      const double ms = run.GetAdjustedRealTime();
-      if (run.benchmark_name().find("ours") != std::string::npos) g_ours_ms = ms;
-      if (run.benchmark_name().find("imagemagick") != std::string::npos) g_peer_ms = ms;
+      // Processor time on both sides: ours in this process, the peer's in
+      // its child processes (the manual time above).
+      if (run.benchmark_name().find("ours") != std::string::npos)
+        g_ours_ms = run.GetAdjustedCPUTime();
+      if (run.benchmark_name().find("imagemagick") != std::string::npos)
+        g_peer_ms = run.GetAdjustedRealTime();
     }
     ConsoleReporter::ReportRuns(runs);
   }
@@ -173,8 +189,10 @@ int main(int argc, char** argv) {
   Setup& s = setup();
   const double ours_db = psnr(kDir + "/ours.bmp", s.bgr);
   const double peer_db = psnr(kDir + "/peer.bmp", s.bgr);
-  std::printf("8-bit BMP save 1024x768: ours %.1f ms, %.2f dB; ImageMagick %.1f ms, %.2f dB\n",
-              g_ours_ms, ours_db, g_peer_ms, peer_db);
+  std::printf(
+      "8-bit BMP save 1024x768 (processor time): ours %.1f ms, %.2f dB; ImageMagick %.1f ms, "
+      "%.2f dB\n",
+      g_ours_ms, ours_db, g_peer_ms, peer_db);
   std::printf("speed ratio (ImageMagick time / ours): %.2fx; PSNR difference: %+.2f dB\n",
               g_ours_ms > 0 ? g_peer_ms / g_ours_ms : 0.0, ours_db - peer_db);
   std::filesystem::remove_all(kDir);
