@@ -158,6 +158,9 @@ int eng_sprite_collide(EngHandle a, int xa, int ya, EngHandle b, int xb, int yb,
     const Pixels pixels{texture.texels, texture.width, texture.height};
     return readable(pixels, region_a) && any_solid(pixels, region_a) ? 1 : 0;
   }
+  // Collision pictures are rendered with the device; an unusable one makes
+  // every pixel test fail.
+  if (g_engine.screen.device_status != 0) return 0;
   const Pixels pixels_a = picture_of(*sprite_a, box_a);
   if (mode != kPixelsOnPixels)
     return readable(pixels_a, region_a) && any_solid(pixels_a, region_a) ? 1 : 0;

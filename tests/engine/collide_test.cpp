@@ -133,6 +133,17 @@ TEST_F(Collide, OtherModesKeepTheBoxWhileThePositionStays) {
   EXPECT_EQ(eng_sprite_collide(a, 1, 0, dot, 20, 20, 7), 0) << "a new position, a new box";
 }
 
+TEST_F(Collide, PixelTestsFailWhileTheDeviceIsUnusable) {
+  const EngHandle a = solid_sprite(8, 8, kOpaque);
+  const EngHandle b = solid_sprite(8, 8, kOpaque);
+  g_engine.screen.device_status = 1;
+  EXPECT_EQ(eng_sprite_collide(a, 0, 0, b, 4, 4, 3), 0);
+  EXPECT_EQ(eng_sprite_collide(a, 0, 0, b, 4, 4, 1), 0);
+  EXPECT_EQ(eng_sprite_collide(a, 0, 0, b, 4, 4, 2), 1) << "the texture needs no rendering";
+  g_engine.screen.device_status = 0;
+  EXPECT_EQ(eng_sprite_collide(a, 0, 0, b, 4, 4, 3), 1);
+}
+
 TEST_F(Collide, SpriteAgainstItselfKeepsBothBoxes) {
   const EngHandle a = solid_sprite(8, 8, kOpaque);
   EXPECT_EQ(eng_sprite_collide(a, 0, 0, a, 100, 100, 3), 0);
