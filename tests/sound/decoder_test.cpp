@@ -163,3 +163,75 @@ TEST_F(DecoderTest, TruncatedAndDamagedOggIsHandled) {
   }
   EXPECT_GT(loaded, 60);  // damaged audio pages are skipped
 }
+
+namespace {
+// A decoder for images that begin with "FAKE": a long stereo sound of a
+// counting pattern, recording how it is called.
+struct FakeState {
+  SoundDecoderState header;
+  std::uint32_t produced;
+};
+struct FakeLog {
+  int opens = 0, closes = 0;
+  std::uint32_t last_request = 0, last_flags = 99;
+} g_fake;
+
+const SoundDecoder kFakeDecoder{
+    [](std::FILE*, const void* memory, std::uint32_t size, std::uint32_t) -> SoundDecoderState* {
+      if (!memory || size < 4 || std::memcmp(memory, "FAKE", 4) != 0) return nullptr;
+      ++g_fake.opens;
+      return &(new FakeState{})->header;
+    },
+    [](SoundDecoderState* s, void* buffer, std::uint32_t bytes, std::uint32_t,
+       std::uint32_t flags) -> std::uint32_t {
+      g_fake.last_request = bytes;
+      g_fake.last_flags = flags;
+      auto* fake = reinterpret_cast<FakeState*>(s);
+      auto* out = static_cast<std::uint8_t*>(buffer);
+      for (std::uint32_t i = 0; i < bytes; ++i)
+        out[i] = static_cast<std::uint8_t>(fake->produced++);
+      return bytes;
+    },
+    [](SoundDecoderState* s) { reinterpret_cast<FakeState*>(s)->produced = 0; },
+    [](SoundDecoderState*) { return 2; },
+    [](SoundDecoderState*) -> std::int32_t { return 20'000'000; },  // 80,000,000 bytes
+    [](SoundDecoderState*) { return 44100; },
+    [](SoundDecoderState* s) {
+      ++g_fake.closes;
+      delete reinterpret_cast<FakeState*>(s);
+    },
+};
+}  // namespace
+
+// Data the OGG decoder rejects goes to the next registered decoder; a whole
+// decode is cut at 64,000,000 bytes and read without the loop flag.
+TEST_F(DecoderTest, LaterDecodersAndTheWholeDecodeLimit) {
+  static const bool registered = (snd_register_decoder(&kFakeDecoder), true);
+  ASSERT_TRUE(registered);
+  const char image[] = "FAKE and some bytes";
+  SoundDecoderState* d = snd_decoder_open(nullptr, image, sizeof image, 0);
+  ASSERT_NE(d, nullptr);
+  EXPECT_EQ(d->decoder, &kFakeDecoder);
+  snd_decoder_close(d);
+
+  g_fake = FakeLog{};
+  RtHandle h = snd_catch(-1, image, sizeof image, 0);
+  ASSERT_NE(h, 0);
+  PlatAudioBuffer* b = snd_object(h)->buffer;
+  EXPECT_EQ(plat_audio_buffer_size(b), kSndWholeDecodeLimit);
+  EXPECT_EQ(g_fake.last_request, kSndWholeDecodeLimit);
+  EXPECT_EQ(g_fake.last_flags, 0u);
+  EXPECT_EQ(g_fake.opens, 1);
+  EXPECT_EQ(g_fake.closes, 1);  // closed after a whole decode
+  Bytes bytes = buffer_bytes(b);
+  EXPECT_EQ(bytes[12345678], static_cast<std::uint8_t>(12345678));
+  snd_free(h);
+
+  // Streamed from memory: the decoder stays open until the sound is freed.
+  h = snd_catch(7, image, sizeof image, kSndStreamFromData);
+  ASSERT_NE(h, 0);
+  EXPECT_EQ(plat_audio_buffer_size(snd_object(7)->buffer), kSndStreamBufferBytes);
+  EXPECT_EQ(g_fake.closes, 1);
+  snd_free(7);
+  EXPECT_EQ(g_fake.closes, 2);
+}
