@@ -3,6 +3,7 @@
 // batch, and a flush uploads the array once and issues one draw call per
 // batch. The overlay follows as scissored clears and a pass of points.
 #include <algorithm>
+#include <cmath>
 #include <new>
 
 #include "platform/video_gl.h"
@@ -37,10 +38,10 @@ GLenum gl_factor(BlendFactor f) {
   return GL_ONE;
 }
 
-// Indices 0 1 2, 2 1 3 for each quad's four corners.
-void ensure_indices(GlVideo* g, int quads) {
-  if (quads <= g->index_capacity) return;
-  const int capacity = std::max({quads, g->index_capacity * 2, 1024});
+// Indices 0 1 2, 2 1 3 for each box's four corners.
+void ensure_indices(GlVideo* g, int boxes) {
+  if (boxes <= g->index_capacity) return;
+  const int capacity = std::max({boxes, g->index_capacity * 2, 256});
   std::vector<GLuint> idx(static_cast<std::size_t>(capacity) * 6);
   for (int q = 0; q < capacity; ++q) {
     const GLuint b = static_cast<GLuint>(q) * 4;
@@ -52,37 +53,90 @@ void ensure_indices(GlVideo* g, int quads) {
   g->index_capacity = capacity;
 }
 
-// Draws the queued quads into the back buffer.
+void upload(GLuint vao, GLuint vbo, const std::vector<GlSprite>& data) {
+  glBindVertexArray(vao);
+  glBindBuffer(GL_ARRAY_BUFFER, vbo);
+  glBufferData(GL_ARRAY_BUFFER, static_cast<GLsizeiptr>(data.size() * sizeof(GlSprite)),
+               data.data(), GL_STREAM_DRAW);
+}
+
+// Draws the queued quads into the back buffer: one upload per primitive
+// kind, then one draw call per batch.
 void flush(GlVideo* g) {
   if (g->batches.empty()) return;
   gl_bind_back_buffer(g);
-  glUseProgram(g->quad_program);
-  glBindVertexArray(g->quad_vao);
-  glBindBuffer(GL_ARRAY_BUFFER, g->quad_vbo);
-  const auto bytes = static_cast<GLsizeiptr>(g->vertices.size() * sizeof(GlVertex));
-  glBufferData(GL_ARRAY_BUFFER, bytes, g->vertices.data(), GL_STREAM_DRAW);
-  ensure_indices(g, static_cast<int>(g->vertices.size() / 4));
+  glUseProgram(g->sprite_program);
+  if (!g->boxes.empty()) {
+    upload(g->box_vao, g->box_vbo, g->boxes);
+    ensure_indices(g, static_cast<int>(g->boxes.size() / 4));
+  }
+  if (!g->points.empty()) upload(g->point_vao, g->point_vbo, g->points);
   glEnable(GL_DEPTH_TEST);
   glDepthFunc(GL_LEQUAL);
   glDepthMask(GL_TRUE);
   glEnable(GL_BLEND);
   glActiveTexture(GL_TEXTURE0);
   GLuint bound = 0;
+  int kind = -1;
   BlendPair blend{};
   bool blend_set = false;
   for (const GlBatch& b : g->batches) {
-    if (b.texture != bound) glBindTexture(GL_TEXTURE_2D, bound = b.texture);
+    if (b.texture != bound) glBindTexture(GL_TEXTURE_RECTANGLE, bound = b.texture);
     if (!blend_set || !(b.blend == blend)) {
       blend = b.blend;
       blend_set = true;
       glBlendFunc(gl_factor(blend.src), gl_factor(blend.dst));
     }
-    const auto offset = static_cast<std::uintptr_t>(b.first_quad) * 6 * sizeof(GLuint);
-    glDrawElements(GL_TRIANGLES, b.quads * 6, GL_UNSIGNED_INT, reinterpret_cast<void*>(offset));
+    if (kind != int(b.points)) {
+      kind = int(b.points);
+      glBindVertexArray(b.points ? g->point_vao : g->box_vao);
+    }
+    if (b.points) {
+      glDrawArrays(GL_POINTS, b.first, b.count);
+    } else {
+      const auto offset = static_cast<std::uintptr_t>(b.first) * 6 * sizeof(GLuint);
+      glDrawElements(GL_TRIANGLES, b.count * 6, GL_UNSIGNED_INT, reinterpret_cast<void*>(offset));
+    }
   }
   glBindVertexArray(0);
-  g->vertices.clear();
+  g->points.clear();
+  g->boxes.clear();
   g->batches.clear();
+}
+
+// The shader's view of a quad: its bounding box and the mapping from pixel
+// centres to texel coordinates, taken about the box centre for precision.
+// False for quads that cannot show (degenerate, or wholly off the buffer).
+bool sprite_for(const GlVideo* g, const PlatQuad& q, GlSprite* s, double box[4]) {
+  const double sw = double(q.src_right) - q.src_left, sh = double(q.src_bottom) - q.src_top;
+  const double lims[4] = {q.src_left, q.src_right, q.src_top, q.src_bottom};
+  for (double l : lims) {
+    if (std::fabs(l) > 16777216.0) return false;
+  }
+  const double ox = -double(q.m[0]) * q.centre_x - double(q.m[2]) * q.centre_y + q.m[4];
+  const double oy = -double(q.m[1]) * q.centre_x - double(q.m[3]) * q.centre_y + q.m[5];
+  const double e1x = double(q.m[0]) * sw, e1y = double(q.m[1]) * sw;
+  const double e2x = double(q.m[2]) * sh, e2y = double(q.m[3]) * sh;
+  const double det = e1x * e2y - e1y * e2x;
+  if (!(std::fabs(det) > 1e-9)) return false;
+  const double xs[4] = {ox, ox + e1x, ox + e2x, ox + e1x + e2x};
+  const double ys[4] = {oy, oy + e1y, oy + e2y, oy + e1y + e2y};
+  box[0] = *std::min_element(xs, xs + 4), box[2] = *std::max_element(xs, xs + 4);
+  box[1] = *std::min_element(ys, ys + 4), box[3] = *std::max_element(ys, ys + 4);
+  if (box[2] < 0 || box[3] < 0 || box[0] > g->width || box[1] > g->height) return false;
+  const double rx = (box[0] + box[2]) / 2, ry = (box[1] + box[3]) / 2;
+  // Texel coordinates as functions of the window position (y up).
+  const double ua = e2y / det * sw, ub = -e2x / det * sw, va = -e1y / det * sh, vb = e1x / det * sh;
+  const double h = g->height;
+  const double uc = q.src_left - ua * ox - ub * (oy - h), vc = q.src_top - va * ox - vb * (oy - h);
+  *s = GlSprite{float(rx),
+                float(ry),
+                q.depth,
+                float(std::max(box[2] - box[0], box[3] - box[1]) + 2.0),
+                {float(ua), float(-ub), float(uc), float(va)},
+                {float(-vb), float(vc), q.src_left, q.src_top},
+                {float(1.0 / sw), float(1.0 / sh), q.alpha / 255.0f, 0.0f}};
+  return true;
 }
 
 // Raw values over the picture: fills as scissored clears, single pixels as
@@ -99,9 +153,9 @@ void apply_overlay(GlVideo* g, const std::vector<GlOverlayOp>& ops) {
   std::vector<Point> points;
   auto draw_points = [&] {
     if (points.empty()) return;
-    glUseProgram(g->point_program);
-    glBindVertexArray(g->point_vao);
-    glBindBuffer(GL_ARRAY_BUFFER, g->point_vbo);
+    glUseProgram(g->overlay_program);
+    glBindVertexArray(g->overlay_vao);
+    glBindBuffer(GL_ARRAY_BUFFER, g->overlay_vbo);
     glBufferData(GL_ARRAY_BUFFER, static_cast<GLsizeiptr>(points.size() * sizeof(Point)),
                  points.data(), GL_STREAM_DRAW);
     glDrawArrays(GL_POINTS, 0, static_cast<GLsizei>(points.size()));
@@ -140,14 +194,13 @@ PlatTexture texture_create(PlatVideo* v, int width, int height) {
   }
   GLuint id = 0;
   glGenTextures(1, &id);
-  glBindTexture(GL_TEXTURE_2D, id);
-  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
-  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
-  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
-  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
-  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAX_LEVEL, 0);
-  glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, width, height, 0, GL_BGRA, GL_UNSIGNED_INT_8_8_8_8_REV,
-               zeros.data());
+  glBindTexture(GL_TEXTURE_RECTANGLE, id);
+  glTexParameteri(GL_TEXTURE_RECTANGLE, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
+  glTexParameteri(GL_TEXTURE_RECTANGLE, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
+  glTexParameteri(GL_TEXTURE_RECTANGLE, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
+  glTexParameteri(GL_TEXTURE_RECTANGLE, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
+  glTexImage2D(GL_TEXTURE_RECTANGLE, 0, GL_RGBA8, width, height, 0, GL_BGRA,
+               GL_UNSIGNED_INT_8_8_8_8_REV, zeros.data());
   if (glGetError() != GL_NO_ERROR) {
     glDeleteTextures(1, &id);
     return 0;
@@ -179,11 +232,11 @@ void texture_upload(PlatVideo* v, PlatTexture handle, int x, int y, int width, i
   if (x0 >= x1 || y0 >= y1) return;
   gl_make_current(g);
   flush(g);  // quads queued before the upload show the old texels
-  glBindTexture(GL_TEXTURE_2D, t->id);
+  glBindTexture(GL_TEXTURE_RECTANGLE, t->id);
   glPixelStorei(GL_UNPACK_ROW_LENGTH, pitch);
   const std::uint32_t* first = texels + static_cast<std::size_t>(y0 - y) * pitch + (x0 - x);
-  glTexSubImage2D(GL_TEXTURE_2D, 0, x0, y0, x1 - x0, y1 - y0, GL_BGRA, GL_UNSIGNED_INT_8_8_8_8_REV,
-                  first);
+  glTexSubImage2D(GL_TEXTURE_RECTANGLE, 0, x0, y0, x1 - x0, y1 - y0, GL_BGRA,
+                  GL_UNSIGNED_INT_8_8_8_8_REV, first);
   glPixelStorei(GL_UNPACK_ROW_LENGTH, 0);
 }
 
@@ -192,8 +245,8 @@ void texture_read(PlatVideo* v, PlatTexture handle, std::uint32_t* out) {
   GlTexture* t = find(g, handle);
   if (t == nullptr) return;
   gl_make_current(g);
-  glBindTexture(GL_TEXTURE_2D, t->id);
-  glGetTexImage(GL_TEXTURE_2D, 0, GL_BGRA, GL_UNSIGNED_INT_8_8_8_8_REV, out);
+  glBindTexture(GL_TEXTURE_RECTANGLE, t->id);
+  glGetTexImage(GL_TEXTURE_RECTANGLE, 0, GL_BGRA, GL_UNSIGNED_INT_8_8_8_8_REV, out);
 }
 
 bool texture_size(PlatVideo* v, PlatTexture handle, int* width, int* height) {
@@ -207,7 +260,8 @@ bool texture_size(PlatVideo* v, PlatTexture handle, int* width, int* height) {
 void begin_frame(PlatVideo* v) {
   GlVideo* g = gl_video(v);
   gl_make_current(g);
-  g->vertices.clear();
+  g->points.clear();
+  g->boxes.clear();
   g->batches.clear();
   g->overlay.clear();
   gl_bind_back_buffer(g);
@@ -220,23 +274,41 @@ void begin_frame(PlatVideo* v) {
 void draw_quad(PlatVideo* v, const PlatQuad& q) {
   GlVideo* g = gl_video(v);
   const GlTexture* t = find(g, q.texture);
-  if (t == nullptr) return;
-  const QuadCorners c = plat_quad_corners(q);
-  const float u[2] = {q.src_left / t->width, q.src_right / t->width};
-  const float tv[2] = {q.src_top / t->height, q.src_bottom / t->height};
-  for (int i = 0; i < 4; ++i) {
-    g->vertices.push_back({c.x[i], c.y[i], q.depth, u[i & 1], tv[i >> 1], q.alpha});
+  GlSprite sprite;
+  double box[4];
+  if (t == nullptr || !sprite_for(g, q, &sprite, box)) return;
+  // A point is clipped by its centre, so only quads centred on the buffer
+  // and small enough go as points; the others as their bounding box,
+  // clamped to the buffer.
+  const bool point = sprite.size <= g->max_point && sprite.x > 0 && sprite.x < g->width &&
+                     sprite.y > 0 && sprite.y < g->height;
+  int first;
+  if (point) {
+    first = static_cast<int>(g->points.size());
+    g->points.push_back(sprite);
+  } else {
+    first = static_cast<int>(g->boxes.size() / 4);
+    const float x0 = float(std::max(box[0] - 1, -1.0)),
+                x1 = float(std::min(box[2] + 1, g->width + 1.0));
+    const float y0 = float(std::max(box[1] - 1, -1.0)),
+                y1 = float(std::min(box[3] + 1, g->height + 1.0));
+    const float cx[4] = {x0, x1, x0, x1}, cy[4] = {y0, y0, y1, y1};
+    for (int i = 0; i < 4; ++i) {
+      sprite.x = cx[i];
+      sprite.y = cy[i];
+      g->boxes.push_back(sprite);
+    }
   }
   const BlendPair blend = plat_blend_resolve(q.src_blend, q.dst_blend);
-  const int quad = static_cast<int>(g->vertices.size() / 4) - 1;
   if (!g->batches.empty()) {
     GlBatch& last = g->batches.back();
-    if (last.texture == t->id && last.blend == blend) {
-      ++last.quads;
+    if (last.texture == t->id && last.blend == blend && last.points == point &&
+        last.first + last.count == first) {
+      ++last.count;
       return;
     }
   }
-  g->batches.push_back({t->id, blend, quad, 1});
+  g->batches.push_back({t->id, blend, point, first, 1});
 }
 
 void end_frame(PlatVideo* v) {

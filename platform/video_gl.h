@@ -14,18 +14,27 @@ struct GlTexture {
   int width = 0, height = 0;
 };
 
-// One vertex of a quad: screen position and depth, texture coordinate,
-// alpha (the first byte, normalised).
-struct GlVertex {
-  float x, y, z, u, v;
-  std::uint32_t alpha;
+// One quad as the shader sees it, sent as a single point (its bounding
+// square) or, when too large for a point, as the four corners of its
+// bounding box with the same values. The fragment shader finds each pixel
+// centre's texel coordinate from the mapping and keeps only centres inside
+// the quad, the soft device's coverage rule. Few shader inputs keep the
+// driver's per-primitive set-up small.
+struct GlSprite {
+  float x, y, z, size;  // point centre (or a bounding-box corner), depth, point side
+  // texel u = a[0]·fx + a[1]·fy + a[2], v = a[3]·fx + b[0]·fy + b[1] from
+  // the window position (fx, fy) of a pixel centre; b[2], b[3]: source left
+  // and top; c: 1 / source width and height, alpha, unused.
+  float a[4], b[4], c[4];
 };
 
-// Consecutive quads with the same texture and blend: one draw call.
+// Consecutive quads with the same texture, blend and primitive: one draw
+// call. `first` counts points, or quads of four corners.
 struct GlBatch {
   GLuint texture;
   BlendPair blend;
-  int first_quad, quads;
+  bool points;
+  int first, count;
 };
 
 struct GlOverlayOp {
@@ -42,12 +51,16 @@ struct GlVideo : PlatVideo {
   // The back buffer: colour without alpha (destination alpha reads as 1)
   // and a depth buffer, kept across presents for read-back.
   GLuint fbo = 0, color_rb = 0, depth_rb = 0;
-  GLuint quad_program = 0, quad_vao = 0, quad_vbo = 0, quad_ebo = 0;
-  GLuint point_program = 0, point_vao = 0, point_vbo = 0;
-  int index_capacity = 0;  // quads the index buffer covers
+  GLuint sprite_program = 0, point_vao = 0, point_vbo = 0;
+  GLuint box_vao = 0, box_vbo = 0, box_ebo = 0;
+  GLuint overlay_program = 0, overlay_vao = 0, overlay_vbo = 0;
+  int index_capacity = 0;  // boxes the index buffer covers
   int max_texture = 0;
+  float max_point = 1;              // largest point side the driver draws
   std::vector<GlTexture> textures;  // handle = index + 1; id 0 = free slot
-  std::vector<GlVertex> vertices;   // the frame's quads not yet drawn
+  // The frame's quads not yet drawn, in batches.
+  std::vector<GlSprite> points;
+  std::vector<GlSprite> boxes;  // four corners each
   std::vector<GlBatch> batches;
   std::vector<GlOverlayOp> overlay;
   std::vector<std::uint32_t> scratch;

@@ -2,6 +2,8 @@
 // display's window (or a hidden one of its own), shaders, buffers, the
 // off-screen back buffer; and present, which scales the back buffer into
 // the window (letterboxed when sizes differ), swaps and paces.
+#include <algorithm>
+#include <cstddef>
 #include <string>
 
 #include "platform/display.h"
@@ -9,35 +11,46 @@
 
 namespace {
 
-// Positions in pixels (centres at + 0.5) to clip space, y down; depth 0 … 1.
-constexpr const char* kQuadVertex = R"(#version 330 core
-layout(location = 0) in vec3 a_pos;
-layout(location = 1) in vec2 a_uv;
-layout(location = 2) in float a_alpha;
+// One vertex per quad (a point covering its bounding box) or per corner of
+// that box; positions in pixels, y down, to clip space; depth 0 … 1.
+constexpr const char* kSpriteVertex = R"(#version 330 core
+layout(location = 0) in vec4 a_pos;
+layout(location = 1) in vec4 a_a;
+layout(location = 2) in vec4 a_b;
+layout(location = 3) in vec4 a_c;
 uniform vec2 u_scale;
-out vec2 v_uv;
-out float v_alpha;
+flat out vec4 v_a;
+flat out vec4 v_b;
+flat out vec4 v_c;
 void main() {
   gl_Position = vec4(a_pos.x * u_scale.x - 1.0, 1.0 - a_pos.y * u_scale.y, a_pos.z * 2.0 - 1.0, 1.0);
-  v_uv = a_uv;
-  v_alpha = a_alpha;
+  gl_PointSize = a_pos.w;
+  v_a = a_a;
+  v_b = a_b;
+  v_c = a_c;
 })";
 
-// Colour modulated by alpha only; what would blend in with alpha 0 (after
-// rounding to 8 bits) is discarded and writes no depth.
-constexpr const char* kQuadFragment = R"(#version 330 core
-in vec2 v_uv;
-in float v_alpha;
-uniform sampler2D u_tex;
+// The texel coordinate of the pixel centre; centres outside the quad are
+// dropped. Colour is modulated by alpha only, and what would blend in with
+// alpha 0 (after rounding to 8 bits) is discarded and writes no depth.
+constexpr const char* kSpriteFragment = R"(#version 330 core
+flat in vec4 v_a;
+flat in vec4 v_b;
+flat in vec4 v_c;
+uniform sampler2DRect u_tex;
 out vec4 o_color;
 void main() {
-  vec4 t = texture(u_tex, v_uv);
-  float a = t.a * v_alpha;
+  vec2 f = gl_FragCoord.xy;
+  vec2 tc = vec2(v_a.x * f.x + v_a.y * f.y + v_a.z, v_a.w * f.x + v_b.x * f.y + v_b.y);
+  vec2 st = (tc - v_b.zw) * v_c.xy;
+  if (st.x < 0.0 || st.x >= 1.0 || st.y < 0.0 || st.y >= 1.0) discard;
+  vec4 t = texture(u_tex, tc);
+  float a = t.a * v_c.z;
   if (a < 0.5 / 255.0) discard;
   o_color = vec4(t.rgb, a);
 })";
 
-constexpr const char* kPointVertex = R"(#version 330 core
+constexpr const char* kOverlayVertex = R"(#version 330 core
 layout(location = 0) in vec2 a_pos;
 layout(location = 1) in vec4 a_color;
 uniform vec2 u_scale;
@@ -47,7 +60,7 @@ void main() {
   v_color = a_color;
 })";
 
-constexpr const char* kPointFragment = R"(#version 330 core
+constexpr const char* kOverlayFragment = R"(#version 330 core
 in vec4 v_color;
 out vec4 o_color;
 void main() { o_color = v_color; })";
@@ -112,25 +125,34 @@ bool create_back_buffer(GlVideo* g) {
   return glCheckFramebufferStatus(GL_FRAMEBUFFER) == GL_FRAMEBUFFER_COMPLETE;
 }
 
-void create_buffers(GlVideo* g) {
-  glGenVertexArrays(1, &g->quad_vao);
-  glBindVertexArray(g->quad_vao);
-  glGenBuffers(1, &g->quad_vbo);
-  glGenBuffers(1, &g->quad_ebo);
-  glBindBuffer(GL_ARRAY_BUFFER, g->quad_vbo);
-  glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, g->quad_ebo);
-  const GLsizei stride = sizeof(GlVertex);
-  glEnableVertexAttribArray(0);
-  glVertexAttribPointer(0, 3, GL_FLOAT, GL_FALSE, stride, reinterpret_cast<void*>(0));
-  glEnableVertexAttribArray(1);
-  glVertexAttribPointer(1, 2, GL_FLOAT, GL_FALSE, stride, reinterpret_cast<void*>(12));
-  glEnableVertexAttribArray(2);
-  glVertexAttribPointer(2, 1, GL_UNSIGNED_BYTE, GL_TRUE, stride, reinterpret_cast<void*>(20));
+// The sprite layout (GlSprite) on the bound array buffer.
+void sprite_attributes() {
+  for (GLuint i = 0; i < 4; ++i) {
+    glEnableVertexAttribArray(i);
+    glVertexAttribPointer(i, 4, GL_FLOAT, GL_FALSE, sizeof(GlSprite),
+                          reinterpret_cast<void*>(i * 4 * sizeof(float)));
+  }
+}
 
+void create_buffers(GlVideo* g) {
   glGenVertexArrays(1, &g->point_vao);
   glBindVertexArray(g->point_vao);
   glGenBuffers(1, &g->point_vbo);
   glBindBuffer(GL_ARRAY_BUFFER, g->point_vbo);
+  sprite_attributes();
+
+  glGenVertexArrays(1, &g->box_vao);
+  glBindVertexArray(g->box_vao);
+  glGenBuffers(1, &g->box_vbo);
+  glGenBuffers(1, &g->box_ebo);
+  glBindBuffer(GL_ARRAY_BUFFER, g->box_vbo);
+  glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, g->box_ebo);
+  sprite_attributes();
+
+  glGenVertexArrays(1, &g->overlay_vao);
+  glBindVertexArray(g->overlay_vao);
+  glGenBuffers(1, &g->overlay_vbo);
+  glBindBuffer(GL_ARRAY_BUFFER, g->overlay_vbo);
   // Each point: x, y as floats, then the raw value, whose bytes are B, G, R.
   glEnableVertexAttribArray(0);
   glVertexAttribPointer(0, 2, GL_FLOAT, GL_FALSE, 12, reinterpret_cast<void*>(0));
@@ -183,21 +205,25 @@ void gl_make_current(GlVideo* g) {
 
 bool gl_create_objects(GlVideo* g) {
   std::string log;
-  g->quad_program = link(kQuadVertex, kQuadFragment, &log);
-  g->point_program = g->quad_program ? link(kPointVertex, kPointFragment, &log) : 0;
-  if (g->point_program == 0) {
+  g->sprite_program = link(kSpriteVertex, kSpriteFragment, &log);
+  g->overlay_program = g->sprite_program ? link(kOverlayVertex, kOverlayFragment, &log) : 0;
+  if (g->overlay_program == 0) {
     plat_video_set_error("shader: " + log);
     return false;
   }
-  set_scale(g->quad_program, g->width, g->height);
-  glUniform1i(glGetUniformLocation(g->quad_program, "u_tex"), 0);
-  set_scale(g->point_program, g->width, g->height);
+  set_scale(g->sprite_program, g->width, g->height);
+  glUniform1i(glGetUniformLocation(g->sprite_program, "u_tex"), 0);
+  set_scale(g->overlay_program, g->width, g->height);
   if (!create_back_buffer(g)) {
     plat_video_set_error("the off-screen back buffer is incomplete");
     return false;
   }
   create_buffers(g);
-  glGetIntegerv(GL_MAX_TEXTURE_SIZE, &g->max_texture);
+  glGetIntegerv(GL_MAX_RECTANGLE_TEXTURE_SIZE, &g->max_texture);
+  GLfloat points[2] = {1, 1};
+  glGetFloatv(GL_POINT_SIZE_RANGE, points);
+  g->max_point = std::min(points[1], 256.0f);
+  glEnable(GL_PROGRAM_POINT_SIZE);
   glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
   glPixelStorei(GL_PACK_ALIGNMENT, 4);
   gl_bind_back_buffer(g);
@@ -216,12 +242,12 @@ void gl_delete_objects(GlVideo* g) {
   for (const GlTexture& t : g->textures) {
     if (t.id != 0) glDeleteTextures(1, &t.id);
   }
-  glDeleteProgram(g->quad_program);
-  glDeleteProgram(g->point_program);
-  const GLuint buffers[] = {g->quad_vbo, g->quad_ebo, g->point_vbo};
-  glDeleteBuffers(3, buffers);
-  const GLuint arrays[] = {g->quad_vao, g->point_vao};
-  glDeleteVertexArrays(2, arrays);
+  glDeleteProgram(g->sprite_program);
+  glDeleteProgram(g->overlay_program);
+  const GLuint buffers[] = {g->point_vbo, g->box_vbo, g->box_ebo, g->overlay_vbo};
+  glDeleteBuffers(4, buffers);
+  const GLuint arrays[] = {g->point_vao, g->box_vao, g->overlay_vao};
+  glDeleteVertexArrays(3, arrays);
   glDeleteFramebuffers(1, &g->fbo);
   const GLuint rbs[] = {g->color_rb, g->depth_rb};
   glDeleteRenderbuffers(2, rbs);
