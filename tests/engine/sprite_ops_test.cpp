@@ -30,19 +30,6 @@ TEST_F(SpriteOps, HandlesNotInTheSpriteListAreRefused) {
   EXPECT_EQ(rt_list_size(g_engine.sprites.header), 1);
 }
 
-TEST_F(SpriteOps, NewSpriteStartsAtHalfItsTextureWithDefaultBlend) {
-  const SpriteRecord& s = record(solid_sprite(7, 5, 0xFFFFFFFF));
-  EXPECT_FLOAT_EQ(s.centre[0], 3.5f);
-  EXPECT_FLOAT_EQ(s.centre[1], 2.5f);
-  EXPECT_EQ(s.scale[0], 1.0f);
-  EXPECT_EQ(s.src_blend, kBlendSrcAlpha);
-  EXPECT_EQ(s.dst_blend, kBlendInvSrcAlpha);
-  EXPECT_EQ(s.frame_step, 1);
-  EXPECT_EQ(s.depth, 0.0f);
-  EXPECT_EQ(s.texture_width, 7);
-  EXPECT_EQ(s.texture_height, 5);
-}
-
 // The list order is the drawing order: a new sprite goes after the sprite
 // the last sprite operation found, or after the last one a walk reached.
 TEST_F(SpriteOps, NewSpriteGoesAfterTheSpriteLastFound) {
@@ -94,17 +81,6 @@ TEST_F(SpriteOps, AnglesUseTheEnginesDegreeFactor) {
   g_engine.screen.frame_time = 0.5f;
   eng_sprite_turn(s, 2);
   EXPECT_FLOAT_EQ(record(s).angle, (90.0f + 2 * 60 * 0.5f) * 0.01745299994945526f);
-}
-
-TEST_F(SpriteOps, ScaleIsPercentAndHotspotMovesTheCentre) {
-  const EngHandle s = solid_sprite(8, 8, 0xFFFFFFFF);
-  eng_sprite_set_scale(s, 50, 250);
-  EXPECT_EQ(record(s).scale[0], 0.5f);
-  EXPECT_EQ(record(s).scale[1], 2.5f);
-  eng_sprite_move_hotspot_x(s, 1.5f);
-  eng_sprite_move_hotspot_y(s, -2);
-  EXPECT_EQ(record(s).centre[0], 5.5f);
-  EXPECT_EQ(record(s).centre[1], 2.0f);
 }
 
 TEST_F(SpriteOps, FramesAreCountedRowByRow) {

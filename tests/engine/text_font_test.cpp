@@ -69,13 +69,6 @@ TEST_F(TextDraw, GlyphsUseTheSheetsScaleButAdvanceByTheUnscaledWidth) {
   EXPECT_EQ(pixel(200, 316), 0u);
 }
 
-TEST_F(TextDraw, ReservedArgumentDoesNotChangeTheOpacity) {
-  const EngHandle sheet = font_sheet();
-  eng_text_draw(sheet, 0, 0, "A", 17, 65, 0);
-  const auto* entry = static_cast<SpriteDrawEntry*>(rt_list_first(g_engine.draw_queue.header));
-  EXPECT_EQ(entry->alpha, 255);
-}
-
 TEST_F(TextDraw, FontLoadDescribesTheFontAndMakesItCurrent) {
   EXPECT_EQ(eng_font_load("", 20, 0, 0), 0);
   EXPECT_EQ(eng_font_load(nullptr, 20, 0, 0), 0);
