@@ -21,8 +21,8 @@ std::int32_t g_capacity = 0;
 // A second init replaces the heap; blocks of the old one stay valid until
 // the process ends.
 std::vector<RtHeap*>& retired_heaps() {
-  static std::vector<RtHeap*> heaps;
-  return heaps;
+  static auto* heaps = new std::vector<RtHeap*>;  // never destroyed: outlives exit handlers
+  return *heaps;
 }
 
 void ensure_started() {

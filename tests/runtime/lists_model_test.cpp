@@ -5,7 +5,6 @@
 #include <cstring>
 #include <map>
 #include <random>
-#include <set>
 #include <vector>
 
 #include "runtime/heap.h"
@@ -214,6 +213,7 @@ TEST(PoolModelTest, BlocksGrowWithThePoolAndReturnWhenEmpty) {
   std::vector<void*> live;
   std::map<void*, std::int32_t> block_capacity;  // blocks that hold live nodes
   std::map<void*, std::int32_t> stamp;
+  std::map<void*, std::int32_t> live_in_block;
   std::int32_t counter = 0;
   for (int i = 0; i < 40000; ++i) {
     // Phases of growth and shrinking, so blocks both fill and empty.
@@ -234,6 +234,7 @@ TEST(PoolModelTest, BlocksGrowWithThePoolAndReturnWhenEmpty) {
       std::memset(node, counter & 0xFF, 59);
       stamp[node] = counter++;
       live.push_back(node);
+      ++live_in_block[block];
     } else {
       std::size_t k = rng() % live.size();
       void* node = live[k];
@@ -242,13 +243,12 @@ TEST(PoolModelTest, BlocksGrowWithThePoolAndReturnWhenEmpty) {
       unsigned char expect = static_cast<unsigned char>(stamp[node] & 0xFF);
       for (int b = 0; b < 59; ++b) ASSERT_EQ(static_cast<unsigned char*>(node)[b], expect);
       stamp.erase(node);
+      --live_in_block[block_of(node)];
       rt_pool_free(pool, node);
     }
     // A block lives exactly while one of its slots is handed out.
-    std::set<void*> used_blocks;
-    for (void* n : live) used_blocks.insert(block_of(n));
     for (auto it = block_capacity.begin(); it != block_capacity.end();)
-      it = used_blocks.count(it->first) ? std::next(it) : block_capacity.erase(it);
+      it = live_in_block[it->first] ? std::next(it) : block_capacity.erase(it);
     std::int32_t total = 0;
     for (auto& [block, cap] : block_capacity) total += cap;
     ASSERT_EQ(rt_pool_capacity(pool), total) << "step " << i;
