@@ -111,9 +111,10 @@ ImageObject* img_record(std::intptr_t id);
 // Fills a record for a bitmap or icon handle; the result of a create or load.
 std::intptr_t img_finish_record(std::intptr_t id, ImageObject* image, std::intptr_t handle,
                                 std::int32_t source_depth);
-// Opens a file the way the program names it ("GFX\\Tile1.png").
+// Opens a file the way the program names it ("GFX\\Tile1.png"), looked up
+// where the platform looks for the program's files.
 std::FILE* img_open_file(const char* path, const char* mode);
-// Reads a BMP file image (file header first); null when it is not a sound BMP.
+// Reads a BMP file image (file header first); null when it is not a valid BMP.
 ImgBitmap* img_bmp_read(const std::uint8_t* data, std::size_t size, std::int32_t* source_bits);
 // Reads an ICO file image with the entry choice of the loader; null on failure.
 ImgIcon* img_ico_read(const std::uint8_t* data, std::size_t size);

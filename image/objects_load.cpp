@@ -3,11 +3,11 @@
 // decode state every load shares.
 #include <cstring>
 #include <span>
-#include <string>
 #include <vector>
 
 #include "image/bmp_read.h"
 #include "image/image.h"
+#include "platform/files.h"
 #include "runtime/heap.h"
 #include "runtime/objects.h"
 
@@ -171,10 +171,7 @@ ImageDecodeState* img_decode_state() {
 
 std::FILE* img_open_file(const char* path, const char* mode) {
   if (!path || !*path) return nullptr;
-  std::string native(path);
-  for (char& c : native)
-    if (c == '\\') c = '/';
-  return std::fopen(native.c_str(), mode);
+  return plat_fopen(path, mode);
 }
 
 std::intptr_t img_load(std::intptr_t id, const char* path) {

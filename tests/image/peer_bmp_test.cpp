@@ -193,8 +193,8 @@ TEST_F(PeerBmp, WeReadWhatImageMagickWritesAtEveryDepthAndHeaderKind) {
     ASSERT_TRUE(
         run(std::string(kConvert) + " '" + path("src.png") + "' " + pf.options + "'" + name + "'"))
         << pf.name;
-    std::vector<std::pair<std::string, Bytes>> variants = {{pf.name, read_file(name)}};
-    const Bytes& made = variants[0].second;
+    const Bytes made = read_file(name);
+    std::vector<std::pair<std::string, Bytes>> variants = {{pf.name, made}};
     ASSERT_EQ(get32(made, 14), pf.header) << pf.name;
     ASSERT_EQ(made[pf.header == 12 ? 24 : 28], pf.bits) << pf.name;
     if (pf.header != 12) {
