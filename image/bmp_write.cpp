@@ -184,6 +184,9 @@ std::int32_t img_bmp_write(const char* path, const std::uint8_t* pixels, std::in
   if (!path || !*path || !pixels || width <= 0 || height <= 0) return 0;
   if ((pixel_depth != 24 && pixel_depth != 32) || pitch < img_row_pitch(width, pixel_depth))
     return 0;
+  // Rows hold every bit of their pixels, padded to 4 bytes: the size readers
+  // expect. (Rounding width/8 or width/2 down first would cut the last pixels
+  // of widths like 33 at 1 bit or 9 at 4 bits.)
   const std::int64_t row_size = img_dib_stride(width, depth);
   const std::int64_t total = row_size * height + 54 + 4 * 256;
   if (row_size <= 0 || total > UINT32_MAX) return 0;

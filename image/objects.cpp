@@ -8,6 +8,8 @@
 #include "image/image.h"
 #include "runtime/objects.h"
 
+static_assert(sizeof(ImageObject) == 16, "the image table keeps 16-byte records");
+
 namespace {
 ObjectTable* g_images = nullptr;
 

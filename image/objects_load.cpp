@@ -105,25 +105,34 @@ Loaded decode_memory(std::span<const std::uint8_t> data) {
   return {};
 }
 
-bool read_whole_file(const char* path, std::vector<std::uint8_t>* out) {
+// The whole file when it begins like a bitmap or icon file; those two are
+// read from memory, everything else goes to the decoders as a stream.
+bool read_bitmap_or_icon(const char* path, std::vector<std::uint8_t>* out) {
   std::FILE* file = img_open_file(path, "rb");
   if (!file) return false;
-  std::uint8_t buffer[65536];
-  std::size_t got = 0;
-  while ((got = std::fread(buffer, 1, sizeof buffer, file)) > 0)
-    out->insert(out->end(), buffer, buffer + got);
-  bool ok = !std::ferror(file);
+  std::uint8_t head[4] = {};
+  const std::size_t got = std::fread(head, 1, sizeof head, file);
+  bool ok = starts_bmp({head, got}) || starts_ico({head, got});
+  if (ok) {
+    out->assign(head, head + got);
+    std::uint8_t buffer[65536];
+    std::size_t more = 0;
+    while ((more = std::fread(buffer, 1, sizeof buffer, file)) > 0)
+      out->insert(out->end(), buffer, buffer + more);
+    ok = !std::ferror(file);
+  }
   std::fclose(file);
   return ok;
 }
 
 Loaded load_file(const char* path) {
   std::vector<std::uint8_t> data;
-  if (!read_whole_file(path, &data)) return {};
-  if (starts_bmp(data))
-    if (Loaded bmp = load_bmp_file(data); bmp.handle) return bmp;
-  if (starts_ico(data))
-    if (Loaded ico = icon_loaded(img_ico_read(data.data(), data.size())); ico.handle) return ico;
+  if (read_bitmap_or_icon(path, &data)) {
+    if (starts_bmp(data))
+      if (Loaded bmp = load_bmp_file(data); bmp.handle) return bmp;
+    if (starts_ico(data))
+      if (Loaded ico = icon_loaded(img_ico_read(data.data(), data.size())); ico.handle) return ico;
+  }
   data = {};
   return decode_file(path);
 }
