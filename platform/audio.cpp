@@ -95,7 +95,10 @@ PlatAudioBuffer* live(PlatAudioBuffer* b) {
 }  // namespace
 
 PlatAudioState& plat_audio_state() {
-  static PlatAudioState state;
+  // Never destroyed: the device thread may still mix while the process exits
+  // without the end sequence (tests, crashes elsewhere), and it must not
+  // find the buffer list gone.
+  static PlatAudioState& state = *new PlatAudioState;
   return state;
 }
 
