@@ -29,6 +29,7 @@ struct __attribute__((packed)) Particle {
 };
 static_assert(sizeof(Particle) == 43);
 
+constexpr int kRepetitions = 5;
 constexpr int kTotal = 100'000;
 constexpr int kPerFrame = 5'000;
 
@@ -77,7 +78,7 @@ void BM_ListParticles(benchmark::State& state) {
   rt_list_free(var.header);
   state.SetItemsProcessed(state.iterations() * kTotal);
 }
-BENCHMARK(BM_ListParticles)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ListParticles)->Unit(benchmark::kMillisecond)->Repetitions(kRepetitions);
 
 void BM_StdListParticles(benchmark::State& state) {
   const auto& lives = lifetimes();
@@ -93,7 +94,7 @@ void BM_StdListParticles(benchmark::State& state) {
   }
   state.SetItemsProcessed(state.iterations() * kTotal);
 }
-BENCHMARK(BM_StdListParticles)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_StdListParticles)->Unit(benchmark::kMillisecond)->Repetitions(kRepetitions);
 
 constexpr int kDraws = 1'000'000;
 
@@ -106,7 +107,7 @@ void BM_RtRandom(benchmark::State& state) {
   }
   state.SetItemsProcessed(state.iterations() * kDraws);
 }
-BENCHMARK(BM_RtRandom)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_RtRandom)->Unit(benchmark::kMicrosecond)->Repetitions(kRepetitions);
 
 void BM_Mt19937(benchmark::State& state) {
   std::mt19937 rng(1);
@@ -118,7 +119,7 @@ void BM_Mt19937(benchmark::State& state) {
   }
   state.SetItemsProcessed(state.iterations() * kDraws);
 }
-BENCHMARK(BM_Mt19937)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_Mt19937)->Unit(benchmark::kMicrosecond)->Repetitions(kRepetitions);
 
 constexpr int kNumbers = 100'000;
 
@@ -140,7 +141,7 @@ void BM_StrFromLong(benchmark::State& state) {
   }
   state.SetItemsProcessed(state.iterations() * kNumbers);
 }
-BENCHMARK(BM_StrFromLong)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_StrFromLong)->Unit(benchmark::kMicrosecond)->Repetitions(kRepetitions);
 
 void BM_Snprintf(benchmark::State& state) {
   char buffer[32];
@@ -154,15 +155,17 @@ void BM_Snprintf(benchmark::State& state) {
   }
   state.SetItemsProcessed(state.iterations() * kNumbers);
 }
-BENCHMARK(BM_Snprintf)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_Snprintf)->Unit(benchmark::kMicrosecond)->Repetitions(kRepetitions);
 
+// Keeps the median CPU time of each benchmark's repetitions: the machine
+// is shared, and the median is the steadiest of the figures.
 class RatioReporter : public benchmark::ConsoleReporter {
  public:
   std::map<std::string, double> seconds;
   void ReportRuns(const std::vector<Run>& runs) override {
     for (const Run& r : runs)
-      if (r.run_type == Run::RT_Iteration && !r.error_occurred && r.iterations > 0)
-        seconds[r.benchmark_name()] = r.real_accumulated_time / static_cast<double>(r.iterations);
+      if (r.run_type == Run::RT_Aggregate && r.aggregate_name == "median" && !r.error_occurred)
+        seconds[r.run_name.function_name] = r.GetAdjustedCPUTime();
     ConsoleReporter::ReportRuns(runs);
   }
 };
@@ -181,7 +184,7 @@ int main(int argc, char** argv) {
   RatioReporter reporter;
   benchmark::RunSpecifiedBenchmarks(&reporter);
   auto& s = reporter.seconds;
-  std::printf("\nratios (peer time / runtime time):\n");
+  std::printf("\nratios (peer CPU time / runtime CPU time, medians of %d runs):\n", kRepetitions);
   print_ratio("list particles vs std::list:", s["BM_ListParticles"], s["BM_StdListParticles"], 1.5);
   print_ratio("rt_random(359) vs mt19937 + uniform_int_distribution:", s["BM_RtRandom"],
               s["BM_Mt19937"], 2.0);
