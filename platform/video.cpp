@@ -256,9 +256,11 @@ int plat_video_present(PlatVideo* video) {
 
 void plat_video_set_vsync(PlatVideo* video, bool on) {
   if (video == nullptr) return;
+  // The back end first: a gl device's render thread is idle after it, so
+  // the pacer it uses can be reset here.
+  video->ops->set_vsync(video, on);
   video->vsync = on;
   video->pacer.reset();
-  video->ops->set_vsync(video, on);
 }
 
 int plat_video_width(const PlatVideo* video) {

@@ -89,6 +89,9 @@ int plat_video_refresh_hz(PlatWindow* window);
 PlatVideo* plat_video_soft_create(PlatWindow* window, int width, int height);
 PlatVideo* plat_video_gl_create(PlatWindow* window, int width, int height);
 
+// CPU seconds the gl device's render thread has used; 0 for soft.
+double plat_video_render_thread_seconds(PlatVideo* video);
+
 // Sets the allocator thresholds so per-frame driver memory is kept instead
 // of being returned to the kernel and faulted in again each frame. Once per
 // process; the gl device calls it, and benchmarks call it for their peers.

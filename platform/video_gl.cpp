@@ -1,7 +1,9 @@
-// The gl device's textures and frames. Quads are collected into one vertex
-// array per frame; consecutive quads with the same texture and blend form a
-// batch, and a flush uploads the array once and issues one draw call per
-// batch. The overlay follows as scissored clears and a pass of points.
+// The gl device's textures and frames. The caller's thread records quads
+// into a frame: consecutive quads with the same texture, blend and
+// primitive form a batch. At the frame's end the render thread uploads the
+// frame once and issues one draw call per batch, then the overlay as
+// scissored clears and a pass of points. Calls that return GL results wait
+// for the render thread; the others only queue work for it.
 #include <algorithm>
 #include <cmath>
 #include <new>
@@ -60,17 +62,17 @@ void upload(GLuint vao, GLuint vbo, const std::vector<GlSprite>& data) {
                data.data(), GL_STREAM_DRAW);
 }
 
-// Draws the queued quads into the back buffer: one upload per primitive
+// Draws a frame's quads into the back buffer: one upload per primitive
 // kind, then one draw call per batch.
-void flush(GlVideo* g) {
-  if (g->batches.empty()) return;
+void draw_quads(GlVideo* g, const GlFrame& f) {
+  if (f.batches.empty()) return;
   gl_bind_back_buffer(g);
   glUseProgram(g->sprite_program);
-  if (!g->boxes.empty()) {
-    upload(g->box_vao, g->box_vbo, g->boxes);
-    ensure_indices(g, static_cast<int>(g->boxes.size() / 4));
+  if (!f.boxes.empty()) {
+    upload(g->box_vao, g->box_vbo, f.boxes);
+    ensure_indices(g, static_cast<int>(f.boxes.size() / 4));
   }
-  if (!g->points.empty()) upload(g->point_vao, g->point_vbo, g->points);
+  if (!f.points.empty()) upload(g->point_vao, g->point_vbo, f.points);
   glEnable(GL_DEPTH_TEST);
   glDepthFunc(GL_LEQUAL);
   glDepthMask(GL_TRUE);
@@ -80,7 +82,7 @@ void flush(GlVideo* g) {
   int kind = -1;
   BlendPair blend{};
   bool blend_set = false;
-  for (const GlBatch& b : g->batches) {
+  for (const GlBatch& b : f.batches) {
     if (b.texture != bound) glBindTexture(GL_TEXTURE_RECTANGLE, bound = b.texture);
     if (!blend_set || !(b.blend == blend)) {
       blend = b.blend;
@@ -99,9 +101,6 @@ void flush(GlVideo* g) {
     }
   }
   glBindVertexArray(0);
-  g->points.clear();
-  g->boxes.clear();
-  g->batches.clear();
 }
 
 // The shader's view of a quad: its bounding box and the mapping from pixel
@@ -179,11 +178,30 @@ void apply_overlay(GlVideo* g, const std::vector<GlOverlayOp>& ops) {
   glClearColor(0, 0, 0, 1);
 }
 
-PlatTexture texture_create(PlatVideo* v, int width, int height) {
-  GlVideo* g = gl_video(v);
-  if (width > g->max_texture || height > g->max_texture) return 0;
-  gl_make_current(g);
-  flush(g);
+// A frame to record into: one the render thread has finished with, or new.
+std::unique_ptr<GlFrame> take_frame(GlVideo* g) {
+  std::lock_guard lock(g->spare_mutex);
+  if (g->spare.empty()) return std::make_unique<GlFrame>();
+  std::unique_ptr<GlFrame> f = std::move(g->spare.back());
+  g->spare.pop_back();
+  return f;
+}
+
+// Hands the recorded quads (and overlay) to the render thread, keeping the
+// order with every later call.
+void submit(GlVideo* g) {
+  if (g->frame == nullptr || (g->frame->batches.empty() && g->frame->overlay.empty())) return;
+  GlFrame* f = g->frame.release();
+  g->worker.post([g, f] {
+    gl_draw_frame(g, *f);
+    f->clear();
+    std::lock_guard lock(g->spare_mutex);
+    g->spare.emplace_back(f);
+  });
+  g->frame = take_frame(g);
+}
+
+GLuint create_texture_now(int width, int height) {
   std::vector<std::uint32_t> zeros;
   try {
     zeros.assign(static_cast<std::size_t>(width) * height, 0u);
@@ -205,6 +223,15 @@ PlatTexture texture_create(PlatVideo* v, int width, int height) {
     glDeleteTextures(1, &id);
     return 0;
   }
+  return id;
+}
+
+PlatTexture texture_create(PlatVideo* v, int width, int height) {
+  GlVideo* g = gl_video(v);
+  if (width > g->max_texture || height > g->max_texture) return 0;
+  GLuint id = 0;
+  g->worker.call([&] { id = create_texture_now(width, height); });
+  if (id == 0) return 0;
   std::size_t slot = 0;
   while (slot < g->textures.size() && g->textures[slot].id != 0) ++slot;
   if (slot == g->textures.size()) g->textures.emplace_back();
@@ -216,9 +243,9 @@ void texture_destroy(PlatVideo* v, PlatTexture handle) {
   GlVideo* g = gl_video(v);
   GlTexture* t = find(g, handle);
   if (t == nullptr) return;
-  gl_make_current(g);
-  flush(g);  // queued quads may still use it
-  glDeleteTextures(1, &t->id);
+  submit(g);  // quads recorded so far still use it
+  const GLuint id = t->id;
+  g->worker.post([id] { glDeleteTextures(1, &id); });
   *t = GlTexture{};
 }
 
@@ -230,23 +257,27 @@ void texture_upload(PlatVideo* v, PlatTexture handle, int x, int y, int width, i
   const int x0 = std::max(x, 0), y0 = std::max(y, 0);
   const int x1 = std::min(x + width, t->width), y1 = std::min(y + height, t->height);
   if (x0 >= x1 || y0 >= y1) return;
-  gl_make_current(g);
-  flush(g);  // quads queued before the upload show the old texels
-  glBindTexture(GL_TEXTURE_RECTANGLE, t->id);
-  glPixelStorei(GL_UNPACK_ROW_LENGTH, pitch);
+  submit(g);  // quads recorded before the upload show the old texels
   const std::uint32_t* first = texels + static_cast<std::size_t>(y0 - y) * pitch + (x0 - x);
-  glTexSubImage2D(GL_TEXTURE_RECTANGLE, 0, x0, y0, x1 - x0, y1 - y0, GL_BGRA,
-                  GL_UNSIGNED_INT_8_8_8_8_REV, first);
-  glPixelStorei(GL_UNPACK_ROW_LENGTH, 0);
+  const GLuint id = t->id;
+  g->worker.call([&] {
+    glBindTexture(GL_TEXTURE_RECTANGLE, id);
+    glPixelStorei(GL_UNPACK_ROW_LENGTH, pitch);
+    glTexSubImage2D(GL_TEXTURE_RECTANGLE, 0, x0, y0, x1 - x0, y1 - y0, GL_BGRA,
+                    GL_UNSIGNED_INT_8_8_8_8_REV, first);
+    glPixelStorei(GL_UNPACK_ROW_LENGTH, 0);
+  });
 }
 
 void texture_read(PlatVideo* v, PlatTexture handle, std::uint32_t* out) {
   GlVideo* g = gl_video(v);
   GlTexture* t = find(g, handle);
   if (t == nullptr) return;
-  gl_make_current(g);
-  glBindTexture(GL_TEXTURE_RECTANGLE, t->id);
-  glGetTexImage(GL_TEXTURE_RECTANGLE, 0, GL_BGRA, GL_UNSIGNED_INT_8_8_8_8_REV, out);
+  const GLuint id = t->id;
+  g->worker.call([&] {
+    glBindTexture(GL_TEXTURE_RECTANGLE, id);
+    glGetTexImage(GL_TEXTURE_RECTANGLE, 0, GL_BGRA, GL_UNSIGNED_INT_8_8_8_8_REV, out);
+  });
 }
 
 bool texture_size(PlatVideo* v, PlatTexture handle, int* width, int* height) {
@@ -259,16 +290,14 @@ bool texture_size(PlatVideo* v, PlatTexture handle, int* width, int* height) {
 
 void begin_frame(PlatVideo* v) {
   GlVideo* g = gl_video(v);
-  gl_make_current(g);
-  g->points.clear();
-  g->boxes.clear();
-  g->batches.clear();
-  g->overlay.clear();
-  gl_bind_back_buffer(g);
-  glDepthMask(GL_TRUE);
-  glClearColor(0, 0, 0, 1);
-  glClearDepth(1.0);
-  glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+  g->frame->clear();
+  g->worker.post([g] {
+    gl_bind_back_buffer(g);
+    glDepthMask(GL_TRUE);
+    glClearColor(0, 0, 0, 1);
+    glClearDepth(1.0);
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+  });
 }
 
 void draw_quad(PlatVideo* v, const PlatQuad& q) {
@@ -277,6 +306,7 @@ void draw_quad(PlatVideo* v, const PlatQuad& q) {
   GlSprite sprite;
   double box[4];
   if (t == nullptr || !sprite_for(g, q, &sprite, box)) return;
+  GlFrame& f = *g->frame;
   // A point is clipped by its centre, so only quads centred on the buffer
   // and small enough go as points; the others as their bounding box,
   // clamped to the buffer.
@@ -284,50 +314,41 @@ void draw_quad(PlatVideo* v, const PlatQuad& q) {
                      sprite.y > 0 && sprite.y < g->height;
   int first;
   if (point) {
-    first = static_cast<int>(g->points.size());
-    g->points.push_back(sprite);
+    first = static_cast<int>(f.points.size());
+    f.points.push_back(sprite);
   } else {
-    first = static_cast<int>(g->boxes.size() / 4);
-    const float x0 = float(std::max(box[0] - 1, -1.0)),
-                x1 = float(std::min(box[2] + 1, g->width + 1.0));
-    const float y0 = float(std::max(box[1] - 1, -1.0)),
-                y1 = float(std::min(box[3] + 1, g->height + 1.0));
+    first = static_cast<int>(f.boxes.size() / 4);
+    const float x0 = float(std::max(box[0] - 1, -1.0));
+    const float x1 = float(std::min(box[2] + 1, g->width + 1.0));
+    const float y0 = float(std::max(box[1] - 1, -1.0));
+    const float y1 = float(std::min(box[3] + 1, g->height + 1.0));
     const float cx[4] = {x0, x1, x0, x1}, cy[4] = {y0, y0, y1, y1};
     for (int i = 0; i < 4; ++i) {
       sprite.x = cx[i];
       sprite.y = cy[i];
-      g->boxes.push_back(sprite);
+      f.boxes.push_back(sprite);
     }
   }
   const BlendPair blend = plat_blend_resolve(q.src_blend, q.dst_blend);
-  if (!g->batches.empty()) {
-    GlBatch& last = g->batches.back();
+  if (!f.batches.empty()) {
+    GlBatch& last = f.batches.back();
     if (last.texture == t->id && last.blend == blend && last.points == point &&
         last.first + last.count == first) {
       ++last.count;
       return;
     }
   }
-  g->batches.push_back({t->id, blend, point, first, 1});
+  f.batches.push_back({t->id, blend, point, first, 1});
 }
 
 void end_frame(PlatVideo* v) {
-  GlVideo* g = gl_video(v);
-  gl_make_current(g);
-  flush(g);
-  apply_overlay(g, g->overlay);
-  g->overlay.clear();
+  submit(gl_video(v));
 }
 
 void overlay_fill(PlatVideo* v, int left, int top, int right, int bottom, std::uint32_t value) {
   GlVideo* g = gl_video(v);
-  const GlOverlayOp op{left, top, right, bottom, value};
-  if (g->in_frame) {
-    g->overlay.push_back(op);
-  } else {
-    gl_make_current(g);
-    apply_overlay(g, {op});
-  }
+  g->frame->overlay.push_back({left, top, right, bottom, value});
+  if (!g->in_frame) submit(g);  // outside a frame: at once
 }
 
 void overlay_pixel(PlatVideo* v, int x, int y, std::uint32_t value) {
@@ -337,27 +358,33 @@ void overlay_pixel(PlatVideo* v, int x, int y, std::uint32_t value) {
 // GL rows count from the bottom: read, then turn top-down.
 void read_back(PlatVideo* v, std::uint32_t* out) {
   GlVideo* g = gl_video(v);
-  gl_make_current(g);
-  flush(g);
-  g->scratch.resize(static_cast<std::size_t>(g->width) * g->height);
-  glBindFramebuffer(GL_READ_FRAMEBUFFER, g->fbo);
-  glReadPixels(0, 0, g->width, g->height, GL_BGRA, GL_UNSIGNED_INT_8_8_8_8_REV, g->scratch.data());
-  const auto w = static_cast<std::size_t>(g->width);
-  for (int y = 0; y < g->height; ++y) {
-    const std::uint32_t* src = g->scratch.data() + (g->height - 1 - y) * w;
-    std::uint32_t* dst = out + y * w;
-    for (std::size_t x = 0; x < w; ++x) dst[x] = src[x] & 0xFFFFFFu;
-  }
+  submit(g);
+  g->worker.call([g, out] {
+    g->scratch.resize(static_cast<std::size_t>(g->width) * g->height);
+    glBindFramebuffer(GL_READ_FRAMEBUFFER, g->fbo);
+    glReadPixels(0, 0, g->width, g->height, GL_BGRA, GL_UNSIGNED_INT_8_8_8_8_REV,
+                 g->scratch.data());
+    const auto w = static_cast<std::size_t>(g->width);
+    for (int y = 0; y < g->height; ++y) {
+      const std::uint32_t* src = g->scratch.data() + (g->height - 1 - y) * w;
+      std::uint32_t* dst = out + y * w;
+      for (std::size_t x = 0; x < w; ++x) dst[x] = src[x] & 0xFFFFFFu;
+    }
+  });
 }
 
 void finish(PlatVideo* v) {
   GlVideo* g = gl_video(v);
-  gl_make_current(g);
-  flush(g);
-  glFinish();
+  submit(g);
+  g->worker.call([] { glFinish(); });
 }
 
 }  // namespace
+
+void gl_draw_frame(GlVideo* g, GlFrame& frame) {
+  draw_quads(g, frame);
+  apply_overlay(g, frame.overlay);
+}
 
 const PlatVideoOps kGlOps = {
     gl_destroy,   texture_create, texture_destroy, texture_upload, texture_read,

@@ -5,9 +5,11 @@
 #include <epoxy/gl.h>
 
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 #include "platform/video_device.h"
+#include "platform/video_gl_worker.h"
 
 struct GlTexture {
   GLuint id = 0;
@@ -42,11 +44,37 @@ struct GlOverlayOp {
   std::uint32_t value;
 };
 
+// What a frame records on the caller's thread and hands to the render
+// thread at its end: the quads in batches, then the overlay.
+struct GlFrame {
+  std::vector<GlSprite> points;
+  std::vector<GlSprite> boxes;  // four corners each
+  std::vector<GlBatch> batches;
+  std::vector<GlOverlayOp> overlay;
+  void clear() {
+    points.clear();
+    boxes.clear();
+    batches.clear();
+    overlay.clear();
+  }
+};
+
 struct GlVideo : PlatVideo {
   SDL_Window* sdl = nullptr;
   SDL_GLContext context = nullptr;
   bool own_window = false;  // hidden window for off-screen use
   bool video_started = false;
+  // Known to the caller's thread: texture sizes, limits, the frame being
+  // recorded and frames kept for reuse.
+  int max_texture = 0;
+  float max_point = 1;              // largest point side the driver draws
+  std::vector<GlTexture> textures;  // handle = index + 1; id 0 = free slot
+  std::unique_ptr<GlFrame> frame;   // being recorded
+  std::mutex spare_mutex;
+  std::vector<std::unique_ptr<GlFrame>> spare;  // returned by the render thread
+  std::uint64_t last_present = 0;               // job number of the previous present
+  GlWorker worker;
+  // Used on the render thread only.
   bool paced = false;  // vsync asked for but the swap does not wait
   // The back buffer: colour without alpha (destination alpha reads as 1)
   // and a depth buffer, kept across presents for read-back.
@@ -55,14 +83,6 @@ struct GlVideo : PlatVideo {
   GLuint box_vao = 0, box_vbo = 0, box_ebo = 0;
   GLuint overlay_program = 0, overlay_vao = 0, overlay_vbo = 0;
   int index_capacity = 0;  // boxes the index buffer covers
-  int max_texture = 0;
-  float max_point = 1;              // largest point side the driver draws
-  std::vector<GlTexture> textures;  // handle = index + 1; id 0 = free slot
-  // The frame's quads not yet drawn, in batches.
-  std::vector<GlSprite> points;
-  std::vector<GlSprite> boxes;  // four corners each
-  std::vector<GlBatch> batches;
-  std::vector<GlOverlayOp> overlay;
   std::vector<std::uint32_t> scratch;
 };
 
@@ -72,11 +92,16 @@ inline GlVideo* gl_video(PlatVideo* v) {
   return static_cast<GlVideo*>(v);
 }
 
-void gl_make_current(GlVideo* g);
+// On the render thread: draws a recorded frame's quads, then its overlay.
+void gl_draw_frame(GlVideo* g, GlFrame& frame);
 // Builds programs, buffers and the back buffer; false with the error set.
 bool gl_create_objects(GlVideo* g);
 void gl_delete_objects(GlVideo* g);
 void gl_bind_back_buffer(GlVideo* g);
+// On the render thread: shows the back buffer in a drawable of dw × dh
+// and paces to refresh_hz.
+void gl_present_now(GlVideo* g, int dw, int dh, int refresh_hz);
+void gl_set_vsync_now(GlVideo* g, bool on);
 int gl_present(PlatVideo* v);
 void gl_set_vsync(PlatVideo* v, bool on);
 void gl_destroy(PlatVideo* v);

@@ -189,7 +189,7 @@ bool create_context(GlVideo* g) {
     plat_video_set_error(std::string("no OpenGL 3.3 core context: ") + SDL_GetError());
     return false;
   }
-  gl_make_current(g);
+  SDL_GL_MakeCurrent(g->sdl, g->context);
   if (!epoxy_is_desktop_gl() || epoxy_gl_version() < 33) {
     plat_video_set_error("the OpenGL context is older than 3.3");
     return false;
@@ -198,10 +198,6 @@ bool create_context(GlVideo* g) {
 }
 
 }  // namespace
-
-void gl_make_current(GlVideo* g) {
-  if (SDL_GL_GetCurrentContext() != g->context) SDL_GL_MakeCurrent(g->sdl, g->context);
-}
 
 bool gl_create_objects(GlVideo* g) {
   std::string log;
@@ -255,23 +251,22 @@ void gl_delete_objects(GlVideo* g) {
 
 void gl_destroy(PlatVideo* v) {
   GlVideo* g = gl_video(v);
-  if (g->context != nullptr) {
-    gl_make_current(g);
+  auto leave = [g] {
     gl_delete_objects(g);
     SDL_GL_MakeCurrent(g->sdl, nullptr);
-    SDL_GL_DeleteContext(g->context);
+  };
+  if (g->worker.running()) {
+    g->worker.stop(leave);
+  } else if (g->context != nullptr) {
+    leave();  // set-up failed on this thread
   }
+  if (g->context != nullptr) SDL_GL_DeleteContext(g->context);
   if (g->own_window) SDL_DestroyWindow(g->sdl);
   if (g->video_started) SDL_QuitSubSystem(SDL_INIT_VIDEO);
   delete g;
 }
 
-int gl_present(PlatVideo* v) {
-  GlVideo* g = gl_video(v);
-  if (g->own_window) return 0;  // off-screen: nothing to show
-  gl_make_current(g);
-  int dw = 0, dh = 0;
-  SDL_GL_GetDrawableSize(g->sdl, &dw, &dh);
+void gl_present_now(GlVideo* g, int dw, int dh, int refresh_hz) {
   glBindFramebuffer(GL_READ_FRAMEBUFFER, g->fbo);
   glBindFramebuffer(GL_DRAW_FRAMEBUFFER, 0);
   glViewport(0, 0, dw, dh);
@@ -287,17 +282,35 @@ int gl_present(PlatVideo* v) {
   }
   SDL_GL_SwapWindow(g->sdl);
   gl_bind_back_buffer(g);
-  if (g->paced) g->pacer.wait(plat_video_refresh_hz(g->window));
+  if (g->paced) g->pacer.wait(refresh_hz);
+}
+
+// One frame may be in flight: the present is queued, and the call returns
+// once the previous present has been shown. So the caller's next frame
+// overlaps this one's drawing, and vsync still paces the caller.
+int gl_present(PlatVideo* v) {
+  GlVideo* g = gl_video(v);
+  if (g->own_window) return 0;  // off-screen: nothing to show
+  // Window state is read here, on the thread that changes it.
+  const int hz = plat_video_refresh_hz(g->window);
+  int dw = 0, dh = 0;
+  SDL_GL_GetDrawableSize(g->sdl, &dw, &dh);
+  const std::uint64_t previous = g->last_present;
+  g->last_present = g->worker.post([g, dw, dh, hz] { gl_present_now(g, dw, dh, hz); });
+  if (previous != 0) g->worker.wait(previous);
   return 0;
 }
 
 // Where the swap interval cannot be set (Xvfb among others) the present is
 // paced instead, so a vsync frame never runs faster than the display.
-void gl_set_vsync(PlatVideo* v, bool on) {
-  GlVideo* g = gl_video(v);
-  gl_make_current(g);
+void gl_set_vsync_now(GlVideo* g, bool on) {
   const int rc = SDL_GL_SetSwapInterval(on ? 1 : 0);
   g->paced = on && (rc != 0 || SDL_GL_GetSwapInterval() == 0);
+}
+
+void gl_set_vsync(PlatVideo* v, bool on) {
+  GlVideo* g = gl_video(v);
+  g->worker.call([g, on] { gl_set_vsync_now(g, on); });
 }
 
 PlatVideo* plat_video_gl_create(PlatWindow* window, int width, int height) {
@@ -314,6 +327,15 @@ PlatVideo* plat_video_gl_create(PlatWindow* window, int width, int height) {
   }
   plat_video_tune_allocator();
   g->ops = &kGlOps;
-  gl_set_vsync(g, false);
+  g->frame = std::make_unique<GlFrame>();
+  gl_set_vsync_now(g, false);
+  // From here on only the render thread touches the context.
+  SDL_GL_MakeCurrent(g->sdl, nullptr);
+  g->worker.start([g] { SDL_GL_MakeCurrent(g->sdl, g->context); });
   return g;
+}
+
+double plat_video_render_thread_seconds(PlatVideo* video) {
+  if (video == nullptr || video->backend != PlatVideoBackend::GL) return 0;
+  return gl_video(video)->worker.cpu_seconds();
 }

@@ -182,6 +182,21 @@ inline std::vector<Scene> conformance_scenes() {
                  plat_video_draw_quad(v, with(q, 2, 1));
                  plat_video_end_frame(v);
                }});
+  s.push_back({"edges_and_large", 64, 48, [](PlatVideo* v) {
+                 // Quads reaching over the buffer's edges, centred inside and
+                 // outside it, and one larger than any point a driver draws.
+                 PlatTexture t = make_texture(v, 16, 16, pattern_texel);
+                 PlatTexture wide = make_texture(v, 300, 20, [](int x, int y) {
+                   return argb(200, x & 255, y * 12, 255 - (x & 255));
+                 });
+                 plat_video_begin_frame(v);
+                 plat_video_draw_quad(v, with(sprite_quad(wide, 300, 20, -120, 14, 1, 1, 5), 5, 7));
+                 plat_video_draw_quad(v, sprite_quad(t, 16, 16, -10, 5, 1, 1, 10));
+                 plat_video_draw_quad(v, sprite_quad(t, 16, 16, 58, 20, 1, 1, -20));
+                 plat_video_draw_quad(v, sprite_quad(t, 16, 16, -4, 30));
+                 plat_video_draw_quad(v, sprite_quad(t, 16, 16, 30, -6, 1.5f, 1.5f));
+                 plat_video_end_frame(v);
+               }});
   s.push_back({"overlay", 32, 24, [](PlatVideo* v) {
                  PlatTexture t = solid_texture(v, 32, 24, 0xFF204060u);
                  plat_video_begin_frame(v);

@@ -212,6 +212,17 @@ TEST(VideoSoftTest, SourceOutsideTheTextureClampsToItsEdges) {
   }
 }
 
+TEST(VideoSoftTest, QuadsOverTheEdgesAreClipped) {
+  const Pixels p = render_soft(find_scene("edges_and_large"));
+  // The unrotated sprite at (-4, 30) keeps its texels one to one up to the
+  // buffer's left edge.
+  for (int y = 30; y < 46; ++y) {
+    for (int x = 0; x < 12; ++x) {
+      ASSERT_EQ(at(p, 64, x, y) & 0xFFFFFF, pattern_texel(x + 4, y - 30) & 0xFFFFFF) << x;
+    }
+  }
+}
+
 TEST(VideoSoftTest, OverlayIsRawAndLastWithinTheFrame) {
   const Pixels p = render_soft(find_scene("overlay"));
   EXPECT_EQ(at(p, 32, 2, 3), 0x123456u);

@@ -1,0 +1,44 @@
+// Internal to platform/: the gl device's render thread. It owns the OpenGL
+// context and runs every GL call, in the order the device posts them, so
+// the caller's thread only records quads: a frame's driver work (vertex
+// processing and binning, which llvmpipe does on the submitting thread)
+// overlaps the game's next frame instead of stalling it.
+#pragma once
+#include <pthread.h>
+
+#include <condition_variable>
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <mutex>
+#include <thread>
+
+class GlWorker {
+ public:
+  using Job = std::function<void()>;
+  // Starts the thread; `enter` runs first on it (making the context current).
+  void start(Job enter);
+  // Runs `job` on the thread after everything posted before; returns at once.
+  // The number identifies the job for wait().
+  std::uint64_t post(Job job);
+  // Waits until the job numbered `seq` (and all before it) has run.
+  void wait(std::uint64_t seq);
+  // Runs `job` on the thread and waits for it.
+  void call(Job job) { wait(post(std::move(job))); }
+  // Runs `leave` last on the thread, then ends it.
+  void stop(Job leave);
+  bool running() const { return thread_.joinable(); }
+  // CPU time the thread has used, in seconds (for measurements).
+  double cpu_seconds();
+
+ private:
+  void loop(Job enter);
+
+  std::thread thread_;
+  std::mutex mutex_;
+  std::condition_variable wake_, done_;
+  std::deque<Job> jobs_;
+  std::uint64_t posted_ = 0, finished_ = 0;
+  bool quit_ = false;
+  pthread_t handle_{};
+};
