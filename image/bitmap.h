@@ -8,13 +8,13 @@
 enum ImgKind : std::int32_t { kImgKindBitmap = 0x424d4150, kImgKindIcon = 0x49434f4e };
 
 struct ImgBitmap {
-  std::int32_t kind;             // kImgKindBitmap
+  std::int32_t kind;  // kImgKindBitmap
   std::int32_t width;
-  std::int32_t height;           // rows; row 0 of pixels is the bottom row
-  std::int32_t bits_per_pixel;   // 1, 4, 8, 16, 24 or 32
-  std::int32_t pitch;            // img_row_pitch(width, bits_per_pixel)
-  std::uint8_t* pixels;          // pitch × height bytes
-  std::uint32_t palette[256];    // 0x00RRGGBB entries for depths up to 8
+  std::int32_t height;          // rows; row 0 of pixels is the bottom row
+  std::int32_t bits_per_pixel;  // 1, 4, 8, 16, 24 or 32
+  std::int32_t pitch;           // img_row_pitch(width, bits_per_pixel)
+  std::uint8_t* pixels;         // pitch × height bytes
+  std::uint32_t palette[256];   // 0x00RRGGBB entries for depths up to 8
   std::int32_t palette_count;
 };
 
@@ -23,9 +23,9 @@ struct ImgBitmap {
 // bit per pixel, rows bottom-up with img_row_pitch(width, 1); bit 1 (white)
 // marks a transparent pixel, bit 0 (black) an opaque one.
 struct ImgIcon {
-  std::int32_t kind;             // kImgKindIcon
+  std::int32_t kind;  // kImgKindIcon
   ImgBitmap* colour;
-  ImgBitmap* mask;               // 1 bit per pixel AND mask, may be null
+  ImgBitmap* mask;  // 1 bit per pixel AND mask, may be null
 };
 
 // Bytes per row by depth: 1: ((w+31)/32)·4; 4: ((w+7)/8)·4; 8: ((w+3)/4)·4;
