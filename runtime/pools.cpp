@@ -45,6 +45,7 @@ struct RegistryEntry {
   std::int32_t slot_size;
   std::int32_t flags;
   std::int32_t references;
+  std::thread::id thread;  // unlocked pools are shared within one thread
 };
 
 constexpr std::int32_t kSlotWord = sizeof(void*);  // owning block or next free slot
@@ -151,8 +152,12 @@ MemPool* shared_pool(std::int32_t slot_size, std::int32_t min_block, std::int32_
                      std::int32_t flags) {
   rt_run_once(&g_registry_once, create_registry_lock);
   std::lock_guard guard(*g_registry_lock);
+  // An unlocked pool is shared only by the lists of the thread that asks
+  // for it: each list belongs to one thread, and so then does its pool.
+  std::thread::id thread =
+      (flags & 3) == kPoolLocked ? std::thread::id{} : std::this_thread::get_id();
   for (RegistryEntry* e = g_registry; e; e = e->next) {
-    if (e->slot_size == slot_size && e->flags == flags) {
+    if (e->slot_size == slot_size && e->flags == flags && e->thread == thread) {
       ++e->references;
       return e->pool;
     }
@@ -164,7 +169,7 @@ MemPool* shared_pool(std::int32_t slot_size, std::int32_t min_block, std::int32_
     rt_heap_free(rt_heap_main(), entry);
     return nullptr;
   }
-  *entry = {g_registry, nullptr, pool, slot_size, flags, 1};
+  new (entry) RegistryEntry{g_registry, nullptr, pool, slot_size, flags, 1, thread};
   if (g_registry) g_registry->prev = entry;
   g_registry = entry;
   pool->entry = entry;
@@ -258,6 +263,7 @@ void rt_pool_release(MemPool* pool) {
     g_registry = entry->next;
   if (entry->next) entry->next->prev = entry->prev;
   rt_heap_free(rt_heap_main(), entry);
+  pool->entry = nullptr;
   destroy_pool(pool);
 }
 

@@ -44,15 +44,16 @@ TEST(RunOnceTest, RunsOnceAndEveryCallerWaitsForIt) {
   EXPECT_EQ(g_runs, 1);
 }
 
-TEST(SharedPoolTest, ThreadsAskingTogetherGetOnePool) {
+TEST(SharedPoolTest, ThreadsAskingTogetherForALockedPoolGetOne) {
   std::size_t baseline = rt_heap_block_count(rt_heap_main());
   std::vector<MemPool*> pools(8);
-  on_threads(8, [&](int t) { pools[t] = rt_pool_create(1000, 16, 65536, kPoolShared); });
+  on_threads(8,
+             [&](int t) { pools[t] = rt_pool_create(1000, 16, 65536, kPoolShared | kPoolLocked); });
   for (MemPool* p : pools) EXPECT_EQ(p, pools[0]);
   // Another flag set is another pool.
-  MemPool* locked = rt_pool_create(1000, 16, 65536, kPoolShared | kPoolLocked);
-  EXPECT_NE(locked, pools[0]);
-  rt_pool_release(locked);
+  MemPool* unlocked = rt_pool_create(1000, 16, 65536, kPoolShared);
+  EXPECT_NE(unlocked, pools[0]);
+  rt_pool_release(unlocked);
   void* node = rt_pool_alloc(pools[0]);
   for (int t = 0; t < 7; ++t) rt_pool_release(pools[t]);
   rt_pool_free(pools[7], node);  // still valid until the last release
@@ -60,20 +61,31 @@ TEST(SharedPoolTest, ThreadsAskingTogetherGetOnePool) {
   EXPECT_EQ(rt_heap_block_count(rt_heap_main()), baseline);
 }
 
-TEST(SharedPoolTest, ListsCreatedOnSeveralThreads) {
+TEST(SharedPoolTest, ListsOnSeveralThreadsNeverShareAnUnlockedPool) {
   std::size_t baseline = rt_heap_block_count(rt_heap_main());
-  on_threads(4, [](int t) {
-    for (int round = 0; round < 50; ++round) {
-      ListVar var{};
-      rt_list_new(200, &var, nullptr, kTagStruct);
-      // Each thread adds to its own list; the nodes come from its own
-      // pool while it is the only user, or a shared one otherwise.
-      for (int k = 0; k < 3; ++k) static_cast<int*>(rt_list_add(var.header))[0] = t;
-      EXPECT_EQ(rt_list_size(var.header), 3);
-      rt_list_clear(var.header);
-      rt_list_free(var.header);
+  std::vector<MemPool*> first(4);
+  std::vector<MemPool*> second(4);
+  on_threads(4, [&](int t) {
+    ListVar a{};
+    ListVar b{};
+    rt_list_new(200, &a, nullptr, kTagStruct);
+    rt_list_new(200, &b, nullptr, kTagStruct);
+    first[t] = rt_list_pool(a.header);
+    second[t] = rt_list_pool(b.header);
+    // Lists of one thread share their pool while the others work on theirs.
+    for (int k = 0; k < 20000; ++k) {
+      static_cast<int*>(rt_list_add(k % 2 ? a.header : b.header))[0] = t;
+      if (k % 3 == 0) rt_list_delete(a.header);
     }
+    rt_list_reset(a.header);
+    while (auto* e = static_cast<int*>(rt_list_next(a.header))) EXPECT_EQ(*e, t);
+    rt_list_free(a.header);
+    rt_list_free(b.header);
   });
+  for (int t = 0; t < 4; ++t) {
+    EXPECT_EQ(first[t], second[t]);
+    for (int u = 0; u < t; ++u) EXPECT_NE(first[t], first[u]);
+  }
   EXPECT_EQ(rt_heap_block_count(rt_heap_main()), baseline);
 }
 
