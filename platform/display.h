@@ -89,6 +89,10 @@ void plat_window_clear_close_request(PlatWindow* window);
 bool plat_window_has_focus(PlatWindow* window);
 // Keeps the pointer grabbed in relative mode while the window has focus.
 void plat_window_set_mouse_grab(PlatWindow* window, bool grab);
+// Whether the pointer is grabbed in relative mode now.
+bool plat_mouse_grabbed();
+// Raises the window and gives it the keyboard focus (when it is shown).
+void plat_window_focus(PlatWindow* window);
 
 // Cursor shapes (system cursors).
 enum class PlatCursor {

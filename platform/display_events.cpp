@@ -119,3 +119,13 @@ void plat_window_set_mouse_grab(PlatWindow* window, bool grab) {
   window->grab_wanted = grab;
   if (window->focused) SDL_SetRelativeMouseMode(grab ? SDL_TRUE : SDL_FALSE);
 }
+
+bool plat_mouse_grabbed() {
+  return plat_display_available() && SDL_GetRelativeMouseMode() == SDL_TRUE;
+}
+
+void plat_window_focus(PlatWindow* window) {
+  if (!window) return;
+  SDL_RaiseWindow(window->sdl);
+  SDL_SetWindowInputFocus(window->sdl);
+}
