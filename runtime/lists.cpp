@@ -139,25 +139,6 @@ void rt_list_reset(ListHeader* h) {
   set_current(h, nullptr);
 }
 
-void* rt_list_next(ListHeader* h) {
-  if (!h) return nullptr;
-  if (!h->current) {
-    set_current(h, h->first);
-    h->current_index = 0;
-    return element_of(h->first);
-  }
-  if (!h->current->next) {
-    set_current(h, h->current);
-    return nullptr;
-  }
-  ListNode* node = h->current->next;
-  // Walks touch every element: start fetching the one after this.
-  if (node->next) __builtin_prefetch(node->next);
-  set_current(h, node);
-  ++h->current_index;
-  return element_of(node);
-}
-
 void* rt_list_first(ListHeader* h) {
   if (!h) return nullptr;
   set_current(h, h->first);

@@ -51,7 +51,27 @@ ListHeader* rt_list_new(std::int32_t element_size, ListVar* variable, const RtDe
 void rt_list_free(ListHeader* header);
 void* rt_list_add(ListHeader* header);
 void rt_list_reset(ListHeader* header);
-void* rt_list_next(ListHeader* header);
+// Walks run over every element each frame, so this one is inline.
+inline void* rt_list_next(ListHeader* h) {
+  if (!h) return nullptr;
+  ListNode* node;
+  if (!h->current) {
+    node = h->first;
+    h->current_index = 0;
+  } else if (h->current->next) {
+    node = h->current->next;
+    ++h->current_index;
+  } else {
+    if (h->current_slot) *h->current_slot = h->current;  // the last stays current
+    return nullptr;
+  }
+  h->current = node;
+  if (h->current_slot) *h->current_slot = node;
+  if (!node) return nullptr;
+  // Start fetching the element after this one while the caller works.
+  if (node->next) __builtin_prefetch(node->next);
+  return rt_node_element(node);
+}
 void* rt_list_first(ListHeader* header);
 void* rt_list_last(ListHeader* header);
 void* rt_list_select(ListHeader* header, std::int32_t index);
