@@ -108,31 +108,6 @@ void rt_list_free(ListHeader* h) {
   rt_heap_free(rt_heap_main(), h);
 }
 
-void* rt_list_add(ListHeader* h) {
-  if (!h) return nullptr;
-  auto* node = static_cast<ListNode*>(rt_pool_alloc(h->pool));
-  if (!node) return nullptr;
-  std::memset(node, 0, static_cast<std::size_t>(h->node_size));
-  if (h->needs_init) rt_struct_init(element_of(node), h->descriptor);
-  ++h->count;
-  if (!h->current) {
-    node->next = h->first;
-    if (h->first) h->first->prev = node;
-    h->current_index = 0;
-    h->index_stale = 0;
-  } else {
-    node->prev = h->current;
-    node->next = h->current->next;
-    if (node->next) node->next->prev = node;
-    h->current->next = node;
-    ++h->current_index;
-  }
-  if (!node->prev) h->first = node;
-  if (!node->next) h->last = node;
-  set_current(h, node);
-  return element_of(node);
-}
-
 void rt_list_reset(ListHeader* h) {
   if (!h) return;
   h->index_stale = 1;
@@ -166,41 +141,6 @@ void* rt_list_select(ListHeader* h, std::int32_t index) {
   h->index_stale = node ? 0 : 1;
   set_current(h, node);
   return element_of(node);
-}
-
-void rt_list_delete(ListHeader* h) {
-  rt_list_delete_ex(h, 0);
-}
-
-void rt_list_delete_ex(ListHeader* h, std::int32_t flags) {
-  if (!h) return;
-  ListNode* node = h->current;
-  if (!node) {
-    set_current(h, nullptr);
-    return;
-  }
-  --h->count;
-  if (node->next)
-    node->next->prev = node->prev;
-  else
-    h->last = node->prev;
-  ListNode* current = nullptr;
-  if (node->prev) {
-    node->prev->next = node->next;
-    current = node->prev;
-    --h->current_index;
-  } else {
-    h->first = node->next;
-    if (h->first && (flags & kListDeleteKeepFirst)) {
-      current = h->first;
-      h->current_index = 0;
-      h->index_stale = 0;
-    } else {
-      h->index_stale = 1;
-    }
-  }
-  release_node(h, node);
-  set_current(h, current);
 }
 
 std::int32_t rt_list_size(const ListHeader* h) {

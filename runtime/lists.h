@@ -3,15 +3,15 @@
 #pragma once
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include "runtime/arrays.h"
+#include "runtime/pool.h"
 
 struct ListNode {
   ListNode* next;
   ListNode* prev;
   // the element follows
 };
-
-struct MemPool;
 
 // The list variable: its header and its current node.
 struct ListHeader;
@@ -49,8 +49,89 @@ void rt_lists_init();
 ListHeader* rt_list_new(std::int32_t element_size, ListVar* variable, const RtDescWord* descriptor,
                         std::int32_t type_tag);
 void rt_list_free(ListHeader* header);
-void* rt_list_add(ListHeader* header);
 void rt_list_reset(ListHeader* header);
+// Adding and deleting run thousands of times a frame for particles, so
+// they are inline; structure members and pool blocks go through the library.
+inline void rt_list_set_current(ListHeader* h, ListNode* node) {
+  h->current = node;
+  if (h->current_slot) *h->current_slot = node;
+}
+
+// Zeroes a node in 16-byte steps: nodes are small, and fixed-size stores
+// beat a call to memset.
+inline void rt_list_zero_node(ListNode* node, std::int32_t size) {
+  char* p = reinterpret_cast<char*>(node);
+  std::int32_t k = 0;
+  for (; k + 16 <= size; k += 16) std::memset(p + k, 0, 16);
+  if (k < size) std::memset(p + k, 0, static_cast<std::size_t>(size - k));
+}
+
+// Inserts after the current element, or at the front without one; the new
+// element becomes current.
+inline void* rt_list_add(ListHeader* h) {
+  if (!h) return nullptr;
+  auto* node = static_cast<ListNode*>(rt_pool_alloc(h->pool));
+  if (!node) return nullptr;
+  rt_list_zero_node(node, h->node_size);
+  if (h->needs_init) rt_struct_init(rt_node_element(node), h->descriptor);
+  ++h->count;
+  if (!h->current) {
+    node->next = h->first;
+    if (h->first) h->first->prev = node;
+    h->current_index = 0;
+    h->index_stale = 0;
+  } else {
+    node->prev = h->current;
+    node->next = h->current->next;
+    if (node->next) node->next->prev = node;
+    h->current->next = node;
+    ++h->current_index;
+  }
+  if (!node->prev) h->first = node;
+  if (!node->next) h->last = node;
+  rt_list_set_current(h, node);
+  return rt_node_element(node);
+}
+
+// Deletes the current element; the previous one becomes current, so a walk
+// goes on with the element that followed. A deleted first element leaves no
+// current one, unless flags has kListDeleteKeepFirst.
+inline void rt_list_delete_ex(ListHeader* h, std::int32_t flags) {
+  if (!h) return;
+  ListNode* node = h->current;
+  if (!node) {
+    rt_list_set_current(h, nullptr);
+    return;
+  }
+  --h->count;
+  if (node->next)
+    node->next->prev = node->prev;
+  else
+    h->last = node->prev;
+  ListNode* current = nullptr;
+  if (node->prev) {
+    node->prev->next = node->next;
+    current = node->prev;
+    --h->current_index;
+  } else {
+    h->first = node->next;
+    if (h->first && (flags & kListDeleteKeepFirst)) {
+      current = h->first;
+      h->current_index = 0;
+      h->index_stale = 0;
+    } else {
+      h->index_stale = 1;
+    }
+  }
+  if (h->descriptor) rt_struct_free(rt_node_element(node), h->descriptor);
+  rt_pool_free(h->pool, node);
+  rt_list_set_current(h, current);
+}
+
+inline void rt_list_delete(ListHeader* h) {
+  rt_list_delete_ex(h, 0);
+}
+
 // Walks run over every element each frame, so this one is inline.
 inline void* rt_list_next(ListHeader* h) {
   if (!h) return nullptr;
@@ -75,8 +156,6 @@ inline void* rt_list_next(ListHeader* h) {
 void* rt_list_first(ListHeader* header);
 void* rt_list_last(ListHeader* header);
 void* rt_list_select(ListHeader* header, std::int32_t index);
-void rt_list_delete(ListHeader* header);
-void rt_list_delete_ex(ListHeader* header, std::int32_t flags);
 std::int32_t rt_list_size(const ListHeader* header);
 void rt_list_clear(ListHeader* header);
 int rt_list_copy(ListHeader* source, ListHeader* destination, int clear);
@@ -84,22 +163,6 @@ int rt_list_copy(ListHeader* source, ListHeader* destination, int clear);
 void* rt_list_current(const ListHeader* header);
 std::int32_t rt_list_current_index(const ListHeader* header);
 MemPool* rt_list_pool(const ListHeader* header);
-
-// Pool flags: kPoolShared asks for the shared pool of the slot size and
-// flags; low bits equal to kPoolLocked ask for a pool with its own lock.
-constexpr std::int32_t kPoolLocked = 1;
-constexpr std::int32_t kPoolShared = 4;
-
-MemPool* rt_pool_create(std::int32_t node_size, std::int32_t min_block, std::int32_t max_block,
-                        std::int32_t flags);
-void* rt_pool_alloc(MemPool* pool);
-void rt_pool_free(MemPool* pool, void* node);
-void rt_pool_clear(MemPool* pool);
-void rt_pool_release(MemPool* pool);
-// Total slots in all blocks, number of blocks, and bytes per slot.
-std::int32_t rt_pool_capacity(const MemPool* pool);
-std::int32_t rt_pool_block_count(const MemPool* pool);
-std::int32_t rt_pool_slot_size(const MemPool* pool);
 
 // Runs operation exactly once per once word (0 not run, 1 running, 2 done),
 // even when several threads arrive together.

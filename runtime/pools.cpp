@@ -1,5 +1,4 @@
-// Node pools: blocks of fixed-size slots that grow with the pool and go back
-// to the heap as soon as all their slots are free, plus the process-wide
+// Node pools: block growth and return, locked pools, and the process-wide
 // registry that lets all lists of one node size share a pool.
 #include <atomic>
 #include <cstring>
@@ -9,44 +8,20 @@
 
 #include "runtime/heap.h"
 #include "runtime/lists.h"
+#include "runtime/pool.h"
 
-namespace {
-struct PoolBlock {
-  PoolBlock* next;
-  PoolBlock* prev;
-  void* free_chain;        // free slots, linked through their first word
-  std::intptr_t capacity;  // slots in this block
-  std::intptr_t used;      // slots handed out from the fresh area
-  std::intptr_t free_count;
-  // the slots follow
-};
-static_assert(sizeof(PoolBlock) % sizeof(void*) == 0, "slots stay pointer-aligned");
-
-struct RegistryEntry;
-}  // namespace
-
-struct MemPool {
-  PoolBlock* full;
-  PoolBlock* available;
-  RegistryEntry* entry;  // null for a private pool
-  std::int32_t capacity;
-  std::int32_t slot_size;
-  std::int32_t min_block;
-  std::int32_t max_block;
-  std::int32_t locked;
-  std::mutex lock;
-};
-
-namespace {
-struct RegistryEntry {
-  RegistryEntry* next;
-  RegistryEntry* prev;
+struct RtPoolEntry {
+  RtPoolEntry* next;
+  RtPoolEntry* prev;
   MemPool* pool;
   std::int32_t slot_size;
   std::int32_t flags;
   std::int32_t references;
   std::thread::id thread;  // unlocked pools are shared within one thread
 };
+
+namespace {
+using RegistryEntry = RtPoolEntry;
 
 constexpr std::int32_t kSlotWord = sizeof(void*);  // owning block or next free slot
 constexpr std::int32_t kMaxSlotSize = 1 << 24;
@@ -58,22 +33,6 @@ std::int32_t g_registry_once = 0;
 void create_registry_lock() {
   g_registry_lock = new std::mutex;
 }
-
-// Locks a pool's own mutex only when it has one.
-class PoolGuard {
- public:
-  explicit PoolGuard(MemPool* pool) : pool_(pool->locked ? pool : nullptr) {
-    if (pool_) pool_->lock.lock();
-  }
-  ~PoolGuard() {
-    if (pool_) pool_->lock.unlock();
-  }
-  PoolGuard(const PoolGuard&) = delete;
-  PoolGuard& operator=(const PoolGuard&) = delete;
-
- private:
-  MemPool* pool_;
-};
 
 char* slot_at(PoolBlock* block, std::intptr_t index, std::int32_t slot_size) {
   return reinterpret_cast<char*>(block + 1) + index * slot_size;
@@ -92,10 +51,6 @@ void chain_unlink(PoolBlock** chain, PoolBlock* block) {
   else
     *chain = block->next;
   if (block->next) block->next->prev = block->prev;
-}
-
-bool is_full(const PoolBlock* block) {
-  return block->free_count == 0 && block->used == block->capacity;
 }
 
 // Blocks grow with the pool: a sixteenth of its capacity in multiples of 16.
@@ -187,56 +142,45 @@ MemPool* rt_pool_create(std::int32_t node_size, std::int32_t min_block, std::int
   return make_pool(slot_size, min_block, max_block, flags);
 }
 
-void* rt_pool_alloc(MemPool* pool) {
-  if (!pool) return nullptr;
-  PoolGuard guard(pool);
-  PoolBlock* block = pool->available;
-  if (!block) {
-    block = new_block(pool);
-    if (!block) return nullptr;
-    block->used = 1;
-    chain_push(is_full(block) ? &pool->full : &pool->available, block);
-    return hand_out(block, slot_at(block, 0, pool->slot_size));
-  }
-  void* slot;
-  if (block->free_count > 0) {
-    slot = block->free_chain;
-    std::memcpy(&block->free_chain, slot, sizeof(void*));
-    --block->free_count;
-  } else {
-    slot = slot_at(block, block->used++, pool->slot_size);
-  }
-  if (is_full(block)) {
-    chain_unlink(&pool->available, block);
-    chain_push(&pool->full, block);
-  }
-  return hand_out(block, slot);
+void* rt_pool_alloc_new_block(MemPool* pool) {
+  PoolBlock* block = new_block(pool);
+  if (!block) return nullptr;
+  block->used = 1;
+  chain_push(rt_pool_block_is_full(block) ? &pool->full : &pool->available, block);
+  return hand_out(block, slot_at(block, 0, pool->slot_size));
 }
 
-void rt_pool_free(MemPool* pool, void* node) {
-  if (!pool || !node) return;
-  PoolGuard guard(pool);
-  char* slot = static_cast<char*>(node) - kSlotWord;
-  PoolBlock* block;
-  std::memcpy(&block, slot, sizeof block);
-  bool was_full = is_full(block);
-  std::memcpy(slot, &block->free_chain, sizeof(void*));
-  block->free_chain = slot;
-  ++block->free_count;
+void rt_pool_block_filled(MemPool* pool, PoolBlock* block) {
+  chain_unlink(&pool->available, block);
+  chain_push(&pool->full, block);
+}
+
+void rt_pool_block_changed(MemPool* pool, PoolBlock* block, bool was_full) {
   if (block->free_count == block->used) {
     // Every slot handed out is back: the block returns to the heap.
     chain_unlink(was_full ? &pool->full : &pool->available, block);
     pool->capacity -= static_cast<std::int32_t>(block->capacity);
     rt_heap_free(rt_heap_main(), block);
-  } else if (was_full) {
+  } else {
     chain_unlink(&pool->full, block);
     chain_push(&pool->available, block);
   }
 }
 
+void* rt_pool_alloc_locked(MemPool* pool) {
+  std::lock_guard guard(pool->lock);
+  return rt_pool_take(pool);
+}
+
+void rt_pool_free_locked(MemPool* pool, void* node) {
+  std::lock_guard guard(pool->lock);
+  rt_pool_give(pool, node);
+}
+
 void rt_pool_clear(MemPool* pool) {
   if (!pool) return;
-  PoolGuard guard(pool);
+  std::unique_lock guard(pool->lock, std::defer_lock);
+  if (pool->locked) guard.lock();
   for (PoolBlock** chain : {&pool->full, &pool->available}) {
     for (PoolBlock* block = *chain; block;) {
       PoolBlock* next = block->next;
