@@ -61,6 +61,9 @@ bool plat_display_init() {
   static bool probed_none = false;
   if (probed_none) return false;
   probed_none = true;
+  // A CPU-drawn picture goes to the window as it is (XShm and the like),
+  // not through an OpenGL texture of SDL's own.
+  SDL_SetHintWithPriority(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0", SDL_HINT_DEFAULT);
   if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) return false;
   // SDL falls back to drivers that show nothing when there is no display;
   // a window there could never be seen, closed or typed into. Use them only
