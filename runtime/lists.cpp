@@ -1,7 +1,6 @@
 // Linked lists with a current element. Adding inserts after the current
 // element; deleting the current element while walking makes the previous one
 // current, so the walk goes on with the element that followed.
-#include <cstring>
 #include <vector>
 
 #include "runtime/heap.h"
@@ -10,11 +9,6 @@
 namespace {
 constexpr std::int32_t kListMinBlock = 16;
 constexpr std::int32_t kListMaxBlock = 65536;
-
-void set_current(ListHeader* h, ListNode* node) {
-  h->current = node;
-  if (h->current_slot) *h->current_slot = node;
-}
 
 void* element_of(ListNode* node) {
   return rt_node_element(node);
@@ -111,12 +105,12 @@ void rt_list_free(ListHeader* h) {
 void rt_list_reset(ListHeader* h) {
   if (!h) return;
   h->index_stale = 1;
-  set_current(h, nullptr);
+  rt_list_set_current(h, nullptr);
 }
 
 void* rt_list_first(ListHeader* h) {
   if (!h) return nullptr;
-  set_current(h, h->first);
+  rt_list_set_current(h, h->first);
   h->current_index = 0;
   h->index_stale = 0;
   return element_of(h->first);
@@ -124,7 +118,7 @@ void* rt_list_first(ListHeader* h) {
 
 void* rt_list_last(ListHeader* h) {
   if (!h) return nullptr;
-  set_current(h, h->last);
+  rt_list_set_current(h, h->last);
   h->current_index = h->count - 1;
   h->index_stale = 0;
   return element_of(h->last);
@@ -139,7 +133,7 @@ void* rt_list_select(ListHeader* h, std::int32_t index) {
   ListNode* node = nullptr;
   if (index >= 0 && index < h->count) node = find_node(h, index, old_index, stale);
   h->index_stale = node ? 0 : 1;
-  set_current(h, node);
+  rt_list_set_current(h, node);
   return element_of(node);
 }
 
@@ -157,7 +151,7 @@ void rt_list_clear(ListHeader* h) {
   h->first = h->last = nullptr;
   h->count = 0;
   h->index_stale = 1;
-  set_current(h, nullptr);
+  rt_list_set_current(h, nullptr);
 }
 
 int rt_list_copy(ListHeader* source, ListHeader* destination, int clear) {
