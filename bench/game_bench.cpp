@@ -1,0 +1,453 @@
+// The whole game, measured in child processes of this program, one game per
+// process as the real programs run it:
+// - Frames: a heavy scene (20 explosions alive at once, 30 enemies, 40 shots)
+//   on gl, the game's update, queueing and eng_render submission; the same
+//   scene and a typical one (two backgrounds cross-fading, the border, 15
+//   enemies, 2 explosions) on the soft device, the whole frame on one core.
+//   Median and 99th percentile of 1,000 frames beside the 16.7 ms budget.
+// - First frame: process start to the first presented frame of the game,
+//   beside a minimal SDL2 + GL program that opens its window, clears and
+//   swaps, and the music decode alone.
+// - Memory: peak resident size of a 60-second scripted game on each device.
+// Prints the ratios. Needs a display for gl (run under xvfb-run).
+#include <SDL2/SDL.h>
+#include <benchmark/benchmark.h>
+#include <epoxy/gl.h>
+#include <sched.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <time.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <map>
+#include <random>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "engine/engine.h"
+#include "engine/state.h"
+#include "game/libraries.h"
+#include "game/state.h"
+#include "platform/clock.h"
+#include "platform/input.h"
+#include "platform/video.h"
+#include "runtime/lists.h"
+#include "runtime/maths.h"
+#include "runtime/startup.h"
+#include "sound/sound.h"
+
+extern char** environ;
+
+namespace {
+
+constexpr double kBudgetMs = 1000.0 / 60;
+constexpr int kFrames = 1000;
+constexpr int kMemoryFrames = 60 * 60;
+constexpr std::uint64_t kFrame100ns = 166'667;  // 1/60 s
+constexpr int kFirstFrameRuns = 5;
+
+double now_ms() {
+  timespec ts{};
+  clock_gettime(CLOCK_MONOTONIC, &ts);
+  return double(ts.tv_sec) * 1e3 + double(ts.tv_nsec) * 1e-6;
+}
+
+double thread_cpu_ms() {
+  timespec ts{};
+  clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
+  return double(ts.tv_sec) * 1e3 + double(ts.tv_nsec) * 1e-6;
+}
+
+long peak_resident_kb() {
+  std::ifstream status("/proc/self/status");
+  std::string line;
+  while (std::getline(status, line))
+    if (line.rfind("VmHWM:", 0) == 0) return std::atol(line.c_str() + 6);
+  return 0;
+}
+
+// --- the children ----------------------------------------------------------
+
+// The game as the programs start it, in the assets folder. With `scripted`
+// the clock is virtual and the input scripted, so every frame is 1/60 s.
+void start_game(bool scripted) {
+  if (chdir(SHOOTER_SOURCE_DIR "/assets") != 0) std::perror("chdir");
+  if (scripted) {
+    plat_clock_use_virtual(3600ull * 10'000'000ull);
+    plat_input_use_scripted();
+  }
+  rt_register_globals(&g_game, sizeof g_game);
+  rt_register_globals(&g_assets, sizeof g_assets);
+  rt_register_globals(&g_lists, sizeof g_lists);
+  game_start_libraries();
+  rt_random_seed(20261208);
+  game_startup(kGameShooter);
+  if (scripted) eng_set_vsync(0);  // no pacing: the clock is stepped here
+}
+
+std::mt19937 g_rng(7);
+
+int random_in(int low, int high) {
+  return std::uniform_int_distribution<int>(low, high)(g_rng);
+}
+
+// Tops the scene up to the wanted counts; not part of the measured frame.
+void top_up(int explosions, int enemies, int shots) {
+  while (rt_list_size(g_lists.explosions.header) < explosions)
+    game_explosion_spawn(random_in(260, 760), random_in(130, 630),
+                         static_cast<std::int8_t>(random_in(1, 3)), 0);
+  while (rt_list_size(g_lists.enemies.header) < enemies) {
+    int x = random_in(220, 780), y = random_in(90, 650);
+    if (std::hypot(x - g_game.ship_x, y - g_game.ship_y) < 80) continue;
+    game_enemy_spawn(x, y, static_cast<std::int8_t>(random_in(1, 3)));
+  }
+  while (rt_list_size(g_lists.shots.header) < shots) {
+    auto* s = static_cast<Entity*>(rt_list_add(g_lists.shots.header));
+    s->image = g_assets.shot_sprite;
+    s->x = g_game.ship_x + 8;
+    s->y = g_game.ship_y + 8;
+    s->angle = static_cast<float>(random_in(0, 359));
+    s->speed = 700;
+  }
+  g_game.energy = 200;  // rams must not end the run
+}
+
+// The running frame without its timers (drain, exhaust and fire cadence),
+// which only add a few particles and shots that the top-up covers.
+void frame_without_flip() {
+  game_frame_update();
+  game_pointer_update();
+  g_game.flash = 0;
+  game_status_draw();
+  eng_render();
+}
+
+double percentile(std::vector<double> v, double p) {
+  std::sort(v.begin(), v.end());
+  return v[std::min(v.size() - 1, static_cast<std::size_t>(p * double(v.size())))];
+}
+
+// Frames of a kept-up scene. Prints: median and p99 of the main thread's CPU
+// time and of the wall time, without and with the flip.
+int child_scene(bool heavy) {
+  start_game(true);
+  if (!heavy) {
+    g_game.fade_active = 1;  // held mid-fade: both backgrounds are drawn
+    g_game.bg_old_index = 1;
+    g_game.bg_index = 3;
+  }
+  std::vector<double> cpu, wall, cpu_all, wall_all;
+  for (int i = -60; i < kFrames; ++i) {  // 60 frames to warm up
+    if (heavy) {
+      top_up(20, 30, 40);
+    } else {
+      top_up(2, 15, 0);
+      rt_list_clear(g_lists.spawn_markers.header);
+      g_game.fade_active = 1;
+      g_game.fade_counter = 128;
+    }
+    plat_clock_advance_100ns(kFrame100ns);
+    const double c0 = thread_cpu_ms(), w0 = now_ms();
+    frame_without_flip();
+    const double c1 = thread_cpu_ms(), w1 = now_ms();
+    eng_flip();
+    const double c2 = thread_cpu_ms(), w2 = now_ms();
+    if (i < 0) continue;
+    cpu.push_back(c1 - c0);
+    wall.push_back(w1 - w0);
+    cpu_all.push_back(c2 - c0);
+    wall_all.push_back(w2 - w0);
+  }
+  std::printf("%f %f %f %f %f %f %f %f %d %d %d\n", percentile(cpu, 0.5), percentile(cpu, 0.99),
+              percentile(wall, 0.5), percentile(wall, 0.99), percentile(cpu_all, 0.5),
+              percentile(cpu_all, 0.99), percentile(wall_all, 0.5), percentile(wall_all, 0.99),
+              rt_list_size(g_lists.explosions.header), rt_list_size(g_lists.enemies.header),
+              rt_list_size(g_lists.shots.header));
+  return 0;
+}
+
+// The game's own start to its first present. Prints the clock after it.
+int child_first_frame() {
+  start_game(false);
+  game_loop_pass();
+  plat_video_finish(g_engine.screen.video);  // the present may still be queued
+  std::printf("%f\n", now_ms());
+  std::fflush(stdout);
+  _exit(0);  // the end sequence is not part of the measure
+}
+
+// The platform's floor: an SDL2 window with a GL 3.3 core context, one
+// clear and one swap.
+int child_floor() {
+  if (SDL_Init(SDL_INIT_VIDEO) != 0) return 1;
+  SDL_GL_SetAttribute(SDL_GL_CONTEXT_MAJOR_VERSION, 3);
+  SDL_GL_SetAttribute(SDL_GL_CONTEXT_MINOR_VERSION, 3);
+  SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_CORE);
+  SDL_Window* window = SDL_CreateWindow("floor", SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED,
+                                        1024, 768, SDL_WINDOW_OPENGL | SDL_WINDOW_SHOWN);
+  if (!window) return 1;
+  SDL_GLContext context = SDL_GL_CreateContext(window);
+  if (!context) return 1;
+  SDL_GL_SetSwapInterval(1);
+  glClearColor(0, 0, 0, 1);
+  glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+  SDL_GL_SwapWindow(window);
+  glFinish();
+  std::printf("%f\n", now_ms());
+  std::fflush(stdout);
+  _exit(0);
+}
+
+// The music decode alone, as start-up does it. Prints the median of three.
+int child_decode() {
+  if (chdir(SHOOTER_SOURCE_DIR "/assets") != 0) std::perror("chdir");
+  game_start_libraries();
+  std::vector<double> ms;
+  for (int i = 0; i < 3; ++i) {
+    const double t0 = now_ms();
+    const RtHandle music = snd_load(-1, "Sound\\New2.OGG");
+    ms.push_back(now_ms() - t0);
+    if (!music) return 1;
+    snd_free(music);
+  }
+  std::printf("%f\n", percentile(ms, 0.5));
+  return 0;
+}
+
+// A 60-second game: the mouse circles the field's centre with the button
+// held. Prints the peak resident size in kB.
+int child_memory() {
+  start_game(true);
+  plat_input_script_button(0, true);
+  for (int i = 0; i < kMemoryFrames; ++i) {
+    const double a = i * 0.05;
+    plat_input_script_motion(static_cast<int>(std::lround(-8 * std::sin(a))),
+                             static_cast<int>(std::lround(8 * std::cos(a))));
+    if (i % 120 == 0) plat_input_script_key(78, true);  // keypad +: more markers
+    if (i % 120 == 5) plat_input_script_key(78, false);
+    if (g_game.energy < 60) g_game.energy = 200;  // rams must not end the run
+    plat_clock_advance_100ns(kFrame100ns);
+    if (!game_loop_pass()) return 1;
+  }
+  std::printf("%ld %d\n", peak_resident_kb(), g_game.score);
+  return 0;
+}
+
+int run_child(const std::string& what) {
+  if (what == "scene-heavy") return child_scene(true);
+  if (what == "scene-typical") return child_scene(false);
+  if (what == "first-frame") return child_first_frame();
+  if (what == "floor") return child_floor();
+  if (what == "decode") return child_decode();
+  if (what == "memory") return child_memory();
+  std::fprintf(stderr, "unknown child %s\n", what.c_str());
+  return 2;
+}
+
+// --- the parent ------------------------------------------------------------
+
+struct ChildResult {
+  bool ok = false;
+  double start_ms = 0;  // the parent's clock right before the spawn
+  std::vector<double> values;
+};
+
+// Runs this program as a child with the given device and prints nothing of
+// its own; `device` is "gl", "soft" (headless) or "" (the program's choice).
+ChildResult spawn_child(const std::string& what, const std::string& device, bool one_core) {
+  std::vector<std::string> env;
+  for (char** e = environ; *e; ++e) {
+    std::string v = *e;
+    if (v.rfind("SHOOTER_VIDEO=", 0) == 0 || v.rfind("SDL_AUDIODRIVER=", 0) == 0) continue;
+    if (device == "soft" && (v.rfind("DISPLAY=", 0) == 0 || v.rfind("WAYLAND_DISPLAY=", 0) == 0))
+      continue;
+    env.push_back(v);
+  }
+  if (!device.empty()) env.push_back("SHOOTER_VIDEO=" + device);
+  env.push_back("SDL_AUDIODRIVER=dummy");
+  std::vector<char*> envp;
+  for (auto& v : env) envp.push_back(v.data());
+  envp.push_back(nullptr);
+  std::string self = "/proc/self/exe", flag = "--child", arg = what;
+  char* argv[] = {self.data(), flag.data(), arg.data(), nullptr};
+
+  int out[2];
+  ChildResult r;
+  if (pipe(out) != 0) return r;
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_adddup2(&actions, out[1], 1);
+  posix_spawn_file_actions_addclose(&actions, out[0]);
+  posix_spawnattr_t attr;
+  posix_spawnattr_init(&attr);
+  pid_t pid = 0;
+  r.start_ms = now_ms();
+  const int failed = posix_spawn(&pid, "/proc/self/exe", &actions, &attr, argv, envp.data());
+  posix_spawn_file_actions_destroy(&actions);
+  posix_spawnattr_destroy(&attr);
+  close(out[1]);
+  if (failed) {
+    close(out[0]);
+    return r;
+  }
+  if (one_core) {
+    cpu_set_t set;
+    CPU_ZERO(&set);
+    CPU_SET(0, &set);
+    sched_setaffinity(pid, sizeof set, &set);
+  }
+  std::string text;
+  char buffer[4096];
+  for (ssize_t n; (n = read(out[0], buffer, sizeof buffer)) > 0;) text.append(buffer, n);
+  close(out[0]);
+  int status = 0;
+  waitpid(pid, &status, 0);
+  std::istringstream in(text);
+  for (double v; in >> v;) r.values.push_back(v);
+  r.ok = WIFEXITED(status) && WEXITSTATUS(status) == 0 && !r.values.empty();
+  return r;
+}
+
+std::map<std::string, std::vector<double>> g_results;
+
+void BM_Scene(benchmark::State& state, const char* what, const char* device, bool one_core) {
+  ChildResult r;
+  for (auto _ : state) {
+    r = spawn_child(what, device, one_core);
+    if (!r.ok || r.values.size() < 11) {
+      state.SkipWithError("the child failed (gl needs a display)");
+      return;
+    }
+    state.SetIterationTime(r.values[0] / 1e3);
+  }
+  const auto& v = r.values;
+  state.counters["cpu_p50_ms"] = v[0];
+  state.counters["cpu_p99_ms"] = v[1];
+  state.counters["wall_p99_ms"] = v[3];
+  state.counters["whole_cpu_p50_ms"] = v[4];
+  state.counters["whole_cpu_p99_ms"] = v[5];
+  g_results[std::string(what) + "/" + device] = v;
+}
+
+void BM_FirstFrame(benchmark::State& state) {
+  std::vector<double> game, floor;
+  for (auto _ : state) {
+    for (int i = 0; i < kFirstFrameRuns; ++i) {
+      ChildResult f = spawn_child("floor", "", false);
+      ChildResult g = spawn_child("first-frame", "gl", false);
+      if (!f.ok || !g.ok) {
+        state.SkipWithError("a child failed (needs a display)");
+        return;
+      }
+      floor.push_back(f.values[0] - f.start_ms);
+      game.push_back(g.values[0] - g.start_ms);
+    }
+    state.SetIterationTime(percentile(game, 0.5) / 1e3);
+  }
+  ChildResult d = spawn_child("decode", "soft", false);
+  const double decode = d.ok ? d.values[0] : 0;
+  state.counters["game_ms"] = percentile(game, 0.5);
+  state.counters["floor_ms"] = percentile(floor, 0.5);
+  state.counters["decode_ms"] = decode;
+  g_results["first-frame"] = {percentile(game, 0.5), percentile(floor, 0.5), decode,
+                              *std::min_element(game.begin(), game.end()),
+                              *std::min_element(floor.begin(), floor.end())};
+}
+
+void BM_PeakMemory(benchmark::State& state, const char* device) {
+  ChildResult r;
+  for (auto _ : state) {
+    const double t0 = now_ms();
+    r = spawn_child("memory", device, false);
+    if (!r.ok) {
+      state.SkipWithError("the child failed (gl needs a display)");
+      return;
+    }
+    state.SetIterationTime((now_ms() - t0) / 1e3);
+  }
+  state.counters["peak_MB"] = r.values[0] / 1024;
+  g_results[std::string("memory/") + device] = r.values;
+}
+
+BENCHMARK_CAPTURE(BM_Scene, heavy_gl, "scene-heavy", "gl", false)
+    ->Iterations(1)
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_Scene, heavy_soft, "scene-heavy", "soft", true)
+    ->Iterations(1)
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_Scene, typical_soft, "scene-typical", "soft", true)
+    ->Iterations(1)
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_FirstFrame)->Iterations(1)->UseManualTime()->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_PeakMemory, soft, "soft")
+    ->Iterations(1)
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_PeakMemory, gl, "gl")
+    ->Iterations(1)
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond);
+
+// target 0: reported without a target.
+void print_scene(const char* title, const std::string& key, bool whole, double target) {
+  auto it = g_results.find(key);
+  if (it == g_results.end()) return;
+  const auto& v = it->second;
+  const double p50 = whole ? v[4] : v[0], p99 = whole ? v[5] : v[1];
+  std::printf(
+      "%s: CPU per frame median %.2f ms, p99 %.2f ms (wall median %.2f, p99 %.2f ms): p99 is "
+      "%.2fx the 16.7 ms budget",
+      title, p50, p99, whole ? v[6] : v[2], whole ? v[7] : v[3], p99 / kBudgetMs);
+  if (target > 0) std::printf(", target %.1f ms %s", target, p99 <= target ? "met" : "MISSED");
+  std::printf(
+      "\n  topped up before every frame; after the last: %.0f explosions, %.0f enemies, "
+      "%.0f shots\n",
+      v[8], v[9], v[10]);
+}
+
+void print_summary() {
+  std::printf("\n");
+  print_scene("heavy scene on gl, update + queueing + eng_render", "scene-heavy/gl", false, 4.0);
+  print_scene("heavy scene on soft, whole frame, one core", "scene-heavy/soft", true, 0);
+  print_scene("typical scene on soft, whole frame, one core", "scene-typical/soft", true,
+              kBudgetMs);
+  if (auto it = g_results.find("first-frame"); it != g_results.end()) {
+    const auto& v = it->second;
+    const double extra = v[0] - v[1] - v[2];
+    std::printf(
+        "first presented frame: game %.1f ms (best %.1f), minimal SDL2 + GL program %.1f ms "
+        "(best %.1f), music decode %.1f ms: the game takes %.2fx the floor, %.1f ms beyond "
+        "floor + decode (target 50 ms) %s\n",
+        v[0], v[3], v[1], v[4], v[2], v[0] / v[1], extra, extra <= 50 ? "met" : "MISSED");
+  }
+  for (const char* device : {"soft", "gl"}) {
+    auto it = g_results.find(std::string("memory/") + device);
+    if (it == g_results.end()) continue;
+    const double mb = it->second[0] / 1024;
+    std::printf("peak resident memory of a 60 s game on %s: %.1f MB (score %.0f)%s\n", device, mb,
+                it->second.size() > 1 ? it->second[1] : 0.0,
+                std::strcmp(device, "soft") == 0
+                    ? (mb <= 160 ? ": within the 160 MB target" : ": over the 160 MB target")
+                    : "");
+  }
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc == 3 && std::strcmp(argv[1], "--child") == 0) return run_child(argv[2]);
+  benchmark::Initialize(&argc, argv);
+  benchmark::RunSpecifiedBenchmarks();
+  print_summary();
+  return 0;
+}
