@@ -32,7 +32,7 @@ test-normal: build
 test-asan: deps
 	cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=Debug -DSHOOTER_SANITIZE=ON -DSHOOTER_BENCH=OFF >/dev/null
 	cmake --build build-asan -j $(JOBS)
-	ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
+	ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 LSAN_OPTIONS=suppressions=$(CURDIR)/tests/lsan.supp \
 	  $(XVFB) ctest --test-dir build-asan --output-on-failure -j $(JOBS) --timeout 900
 
 # Threaded code (sound streaming) under ThreadSanitizer.

@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdlib>
+#include <string>
 #include <random>
 
 #include "platform/video.h"
@@ -289,6 +291,25 @@ TEST(VideoSoftTest, HeadlessFramesClearAndPresentWithoutWindow) {
   EXPECT_EQ(plat_video_create(PlatVideoBackend::Soft, nullptr, 0, 10), nullptr);
   plat_video_destroy(nullptr);
   EXPECT_EQ(plat_video_present(nullptr), -1);
+}
+
+TEST(VideoSoftTest, EnvironmentChoosesTheBackEnd) {
+  const char* old = std::getenv("SHOOTER_VIDEO");
+  const std::string saved = old ? old : "";
+  setenv("SHOOTER_VIDEO", "soft", 1);
+  EXPECT_FALSE(plat_video_gl_wanted());
+  PlatVideo* v = plat_video_create(PlatVideoBackend::Auto, nullptr, 4, 4);
+  EXPECT_EQ(plat_video_backend(v), PlatVideoBackend::Soft);
+  plat_video_destroy(v);
+  setenv("SHOOTER_VIDEO", "gl", 1);
+  EXPECT_TRUE(plat_video_gl_wanted());
+  unsetenv("SHOOTER_VIDEO");
+  EXPECT_TRUE(plat_video_gl_wanted());
+  // Without a window Auto stays headless.
+  v = plat_video_create(PlatVideoBackend::Auto, nullptr, 4, 4);
+  EXPECT_EQ(plat_video_backend(v), PlatVideoBackend::Soft);
+  plat_video_destroy(v);
+  if (old) setenv("SHOOTER_VIDEO", saved.c_str(), 1);
 }
 
 TEST(VideoSoftTest, DegenerateAndHugeQuadsAreSafe) {
