@@ -28,12 +28,16 @@ test: deps test-normal test-asan test-tsan test-fuzz
 test-normal: build
 	$(XVFB) ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS) --timeout 600
 
-# The same tests with AddressSanitizer and UndefinedBehaviorSanitizer.
+# The same tests with AddressSanitizer and UndefinedBehaviorSanitizer. Cases
+# that drive the GL driver run without leak detection: Mesa unloads its
+# driver before exit, so its own leaks cannot be told apart by name.
+GL_CASES := Gl|/gl|VideoWindowTest
+ASAN_ENV := ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 LSAN_OPTIONS=suppressions=$(CURDIR)/tests/lsan.supp
 test-asan: deps
-	cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=Debug -DSHOOTER_SANITIZE=ON -DSHOOTER_BENCH=OFF >/dev/null
+	cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DSHOOTER_SANITIZE=ON -DSHOOTER_BENCH=OFF >/dev/null
 	cmake --build build-asan -j $(JOBS)
-	ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 LSAN_OPTIONS=suppressions=$(CURDIR)/tests/lsan.supp \
-	  $(XVFB) ctest --test-dir build-asan --output-on-failure -j $(JOBS) --timeout 900
+	$(ASAN_ENV) $(XVFB) ctest --test-dir build-asan --output-on-failure -j $(JOBS) --timeout 900 -E '$(GL_CASES)'
+	$(ASAN_ENV) ASAN_OPTIONS=detect_leaks=0 $(XVFB) ctest --test-dir build-asan --output-on-failure -j $(JOBS) --timeout 900 -R '$(GL_CASES)'
 
 # Threaded code (sound streaming) under ThreadSanitizer.
 test-tsan: deps
