@@ -3,7 +3,7 @@
 #include "tests/image/codec_test_support.h"
 
 namespace {
-using codec_test::BmpSpec;
+using codec_test::BmpLayout;
 using codec_test::Bytes;
 using codec_test::ImageLibrary;
 using codec_test::make_bmp;
@@ -67,7 +67,7 @@ const std::vector<std::uint32_t> kPalette = {kRed, kGreen, kBlue, kWhite, kBlack
 
 TEST_F(BmpRead, TrueColourRowsBottomUpAndTopDownAndEveryInfoHeader) {
   for (std::uint32_t header : {40u, 52u, 56u, 108u, 124u}) {
-    BmpSpec s{.header_size = header, .width = 3, .height = 2, .bits = 24, .pixels = rows24(false)};
+    BmpLayout s{.header_size = header, .width = 3, .height = 2, .bits = 24, .pixels = rows24(false)};
     expect_picture(catch_bitmap(make_bmp(s)));
     s.height = -2;
     s.pixels = rows24(true);
@@ -77,7 +77,7 @@ TEST_F(BmpRead, TrueColourRowsBottomUpAndTopDownAndEveryInfoHeader) {
 
 TEST_F(BmpRead, PaletteDepthsIncludingTheCoreHeaderAndShortColourTables) {
   Bytes indices8 = {3, 4, 5, 0, 0, 1, 2, 0};  // bottom row first, rows padded to 4
-  BmpSpec s{.width = 3,
+  BmpLayout s{.width = 3,
             .height = 2,
             .bits = 8,
             .palette = kPalette,
@@ -89,7 +89,7 @@ TEST_F(BmpRead, PaletteDepthsIncludingTheCoreHeaderAndShortColourTables) {
   s.colours_used = 0;
   expect_picture(catch_bitmap(make_bmp(s)));
 
-  BmpSpec s4{.width = 3,
+  BmpLayout s4{.width = 3,
              .height = 2,
              .bits = 4,
              .palette = kPalette,
@@ -99,7 +99,7 @@ TEST_F(BmpRead, PaletteDepthsIncludingTheCoreHeaderAndShortColourTables) {
 
   // 1 bit: a checker of the two palette colours; indices beyond a short
   // table read as black.
-  BmpSpec s1{.width = 3,
+  BmpLayout s1{.width = 3,
              .height = 2,
              .bits = 1,
              .palette = {kWhite, kBlue},
@@ -111,7 +111,7 @@ TEST_F(BmpRead, PaletteDepthsIncludingTheCoreHeaderAndShortColourTables) {
   EXPECT_EQ(pixel(b, 1, 0), opaque(kBlue));
   EXPECT_EQ(pixel(b, 0, 1), opaque(kBlue));
   EXPECT_EQ(pixel(b, 1, 1), opaque(kWhite));
-  BmpSpec s8short{.width = 1,
+  BmpLayout s8short{.width = 1,
                   .height = 1,
                   .bits = 8,
                   .palette = {kRed},
@@ -127,7 +127,7 @@ TEST_F(BmpRead, SixteenBitFieldsScaleToFullRange) {
     return out;
   };
   // 5-5-5: white, grey 16, red; padded to 8 bytes per row.
-  BmpSpec s555{.width = 3,
+  BmpLayout s555{.width = 3,
                .height = 1,
                .bits = 16,
                .pixels = pack({0x7fff, (16 << 10) | (16 << 5) | 16, 0x7c00, 0})};
@@ -138,7 +138,7 @@ TEST_F(BmpRead, SixteenBitFieldsScaleToFullRange) {
   EXPECT_EQ(pixel(b, 2, 0), opaque(kRed));
   // 5-6-5 bit fields, after a 40-byte header and inside a 56-byte one.
   for (std::uint32_t header : {40u, 56u}) {
-    BmpSpec s565{.header_size = header,
+    BmpLayout s565{.header_size = header,
                  .width = 3,
                  .height = 1,
                  .bits = 16,
@@ -154,7 +154,7 @@ TEST_F(BmpRead, SixteenBitFieldsScaleToFullRange) {
 }
 
 TEST_F(BmpRead, ThirtyTwoBitAlphaFromMemoryIsKeptOnlyWhenSomeIsSet) {
-  BmpSpec s{.width = 3, .height = 2, .bits = 32, .pixels = rows32(0)};
+  BmpLayout s{.width = 3, .height = 2, .bits = 32, .pixels = rows32(0)};
   ImgBitmap* b = catch_bitmap(make_bmp(s));
   ASSERT_NE(b, nullptr);
   EXPECT_EQ(b->bits_per_pixel, 32);
@@ -165,7 +165,7 @@ TEST_F(BmpRead, ThirtyTwoBitAlphaFromMemoryIsKeptOnlyWhenSomeIsSet) {
   EXPECT_EQ(pixel(b, 1, 0)[3], 9);
   EXPECT_EQ(pixel(b, 0, 0)[3], 0);
   // Bit fields with an alpha mask inside a 124-byte header.
-  BmpSpec v5{.header_size = 124,
+  BmpLayout v5{.header_size = 124,
              .width = 3,
              .height = 2,
              .bits = 32,
@@ -178,7 +178,7 @@ TEST_F(BmpRead, ThirtyTwoBitAlphaFromMemoryIsKeptOnlyWhenSomeIsSet) {
 }
 
 TEST_F(BmpRead, FileLoadsConvertToTwentyFourBitsAndRememberTheSourceDepth) {
-  BmpSpec s{.width = 3, .height = 2, .bits = 32, .pixels = rows32(77)};
+  BmpLayout s{.width = 3, .height = 2, .bits = 32, .pixels = rows32(77)};
   codec_test::write_file(path("a.bmp"), make_bmp(s));
   std::intptr_t id = img_load(-1, path("a.bmp").c_str());
   ASSERT_NE(id, 0);
@@ -187,7 +187,7 @@ TEST_F(BmpRead, FileLoadsConvertToTwentyFourBitsAndRememberTheSourceDepth) {
   EXPECT_EQ(record->source_depth, 32);
   expect_picture(img_bitmap(id));
 
-  BmpSpec s4{.width = 3,
+  BmpLayout s4{.width = 3,
              .height = 2,
              .bits = 4,
              .palette = kPalette,
@@ -207,7 +207,7 @@ TEST_F(BmpRead, RunLengthStreamsWithEscapesDeltasAndAbsoluteRuns) {
   // absolute run 3, 4, 5 then a run of one 0. Row 2: skip two pixels, then
   // two of index 1; then end of bitmap.
   std::vector<std::uint32_t> pal = {kRed, kGreen, kBlue, kWhite, kGrey, 0x123456};
-  BmpSpec s{.width = 4,
+  BmpLayout s{.width = 4,
             .height = 3,
             .bits = 8,
             .compression = 1,
@@ -223,7 +223,7 @@ TEST_F(BmpRead, RunLengthStreamsWithEscapesDeltasAndAbsoluteRuns) {
     for (int x = 0; x < 4; ++x) EXPECT_EQ(pixel(b, x, y), opaque(expected[y][x])) << x << y;
 
   // The same picture as RLE4: runs alternate the two nibbles.
-  BmpSpec s4{.width = 4,
+  BmpLayout s4{.width = 4,
              .height = 3,
              .bits = 4,
              .compression = 2,
@@ -246,7 +246,7 @@ TEST_F(BmpRead, RunLengthStreamsWithEscapesDeltasAndAbsoluteRuns) {
 }
 
 TEST_F(BmpRead, DamagedOrHostileHeadersAreRefused) {
-  BmpSpec good{.width = 3, .height = 2, .bits = 24, .pixels = rows24(false)};
+  BmpLayout good{.width = 3, .height = 2, .bits = 24, .pixels = rows24(false)};
   const Bytes base = make_bmp(good);
   auto refused = [&](Bytes data, const char* what) {
     std::intptr_t id = 0;
@@ -274,14 +274,14 @@ TEST_F(BmpRead, DamagedOrHostileHeadersAreRefused) {
   d = base;
   codec_test::put32(d, 30, 4);
   refused(d, "JPEG compression");
-  BmpSpec rle_top{.width = 2,
+  BmpLayout rle_top{.width = 2,
                   .height = -2,
                   .bits = 8,
                   .compression = 1,
                   .palette = {kRed},
                   .pixels = {2, 0, 0, 1}};
   refused(make_bmp(rle_top), "top-down RLE");
-  BmpSpec holes{.width = 1,
+  BmpLayout holes{.width = 1,
                 .height = 1,
                 .bits = 32,
                 .compression = 3,
@@ -290,7 +290,7 @@ TEST_F(BmpRead, DamagedOrHostileHeadersAreRefused) {
   refused(make_bmp(holes), "non-contiguous mask");
   holes.masks = {0, 0, 0, 0};
   refused(make_bmp(holes), "no masks");
-  BmpSpec big_palette{.width = 1,
+  BmpLayout big_palette{.width = 1,
                       .height = 1,
                       .bits = 8,
                       .palette = {kRed},
@@ -305,28 +305,28 @@ TEST_F(BmpRead, DamagedOrHostileHeadersAreRefused) {
 }
 
 TEST_F(BmpRead, EveryTruncationOfEveryKindIsSafe) {
-  BmpSpec rle{.width = 4,
+  BmpLayout rle{.width = 4,
               .height = 3,
               .bits = 4,
               .compression = 2,
               .palette = kPalette,
               .colours_used = 6,
               .pixels = {3, 0x11, 1, 0x22, 0, 0, 0, 3, 0x34, 0x50, 0, 2, 2, 0, 0, 1}};
-  BmpSpec v5{.header_size = 124,
+  BmpLayout v5{.header_size = 124,
              .width = 3,
              .height = 2,
              .bits = 32,
              .compression = 3,
              .masks = {0x00ff0000, 0x0000ff00, 0x000000ff, 0xff000000},
              .pixels = rows32(9)};
-  BmpSpec core{.header_size = 12,
+  BmpLayout core{.header_size = 12,
                .width = 3,
                .height = 2,
                .bits = 1,
                .palette = {0, kWhite},
                .pixels = Bytes(8, 0xa0)};
-  for (const BmpSpec& spec : {rle, v5, core}) {
-    Bytes full = make_bmp(spec);
+  for (const BmpLayout& layout : {rle, v5, core}) {
+    Bytes full = make_bmp(layout);
     for (std::size_t n = 0; n <= full.size(); ++n) {
       Bytes cut(full.begin(), full.begin() + static_cast<std::ptrdiff_t>(n));
       std::intptr_t id = img_catch(-1, cut.data(), static_cast<std::int32_t>(cut.size()));

@@ -65,7 +65,7 @@ inline std::array<int, 4> pixel(const ImgBitmap* bitmap, int x, int y) {
 // A BMP file: file header, an info header of header_size bytes (12, 40, 52,
 // 56, 108 or 124), optional masks after a 40-byte header, a colour table of
 // 0x00RRGGBB entries, then the given pixel bytes at bfOffBits.
-struct BmpSpec {
+struct BmpLayout {
   std::uint32_t header_size = 40;
   std::int32_t width = 1;
   std::int32_t height = 1;  // negative for top-down rows
@@ -77,7 +77,7 @@ struct BmpSpec {
   Bytes pixels{};
 };
 
-inline Bytes make_bmp(const BmpSpec& s) {
+inline Bytes make_bmp(const BmpLayout& s) {
   Bytes b(14 + s.header_size, 0);
   b[0] = 'B';
   b[1] = 'M';

@@ -105,7 +105,7 @@ TEST_F(ImageSave, ThirtyTwoBitPixelsAreCompositedOverWhiteForTwentyFourBits) {
 TEST_F(ImageSave, SourceDepthIsTheDefaultDepth) {
   // A 32-bit bitmap file loads as 24 bits with source depth 32, so it is
   // saved back as 32 bits with zero fourth bytes.
-  codec_test::BmpSpec s{
+  codec_test::BmpLayout s{
       .width = 2, .height = 1, .bits = 32, .pixels = {1, 2, 3, 200, 4, 5, 6, 100}};
   codec_test::write_file(path("in.bmp"), codec_test::make_bmp(s));
   std::intptr_t id = img_load(-1, path("in.bmp").c_str());
@@ -264,7 +264,7 @@ TEST_F(ImageSave, RegisteredEncodersGetTheirDepthOrAWhiteComposite) {
 
 TEST_F(ImageSave, AScreenshotFromMemoryRoundTrips) {
   // What the engine does: a BMP in memory becomes image 68000 and is saved.
-  codec_test::BmpSpec s{
+  codec_test::BmpLayout s{
       .width = 3, .height = 2, .bits = 24, .pixels = {1,  2,  3,  4,  5,  6,  7,  8,  9,  0, 0, 0,
                                                       10, 11, 12, 13, 14, 15, 16, 17, 18, 0, 0, 0}};
   Bytes bmp = codec_test::make_bmp(s);
