@@ -33,6 +33,7 @@ constexpr std::array<std::size_t, 4> kPrimes = {499, 491, 487, 503};
 constexpr int kMaxNet = 256;
 
 constexpr int kFarAway = 1 << 24;
+constexpr int kRefinePasses = 8;
 
 // The competition runs over eight neurons at a time; the AVX2 clone is
 // chosen at load time where the processor has it.
@@ -208,6 +209,67 @@ void learn(Network& net, std::span<const std::uint8_t> bgra) {
     }
   }
 }
+struct ColourCount {
+  std::uint32_t colour;  // B | G << 8 | R << 16 | A << 24
+  std::uint32_t count;
+};
+
+// The distinct colours of the picture and how often each occurs: pictures
+// repeat their colours, so passes over this list cost far less than over
+// every pixel.
+std::vector<ColourCount> colour_histogram(std::span<const std::uint8_t> bgra) {
+  const std::size_t pixels = bgra.size() / 4;
+  std::size_t size = 1024;
+  while (size < pixels * 2) size *= 2;
+  std::vector<ColourCount> table(size, ColourCount{0, 0});
+  for (std::size_t i = 0; i < pixels; ++i) {
+    std::uint32_t colour;
+    std::memcpy(&colour, &bgra[i * 4], 4);
+    std::size_t slot = (colour * 2654435761u) & (size - 1);
+    while (table[slot].count != 0 && table[slot].colour != colour) slot = (slot + 1) & (size - 1);
+    table[slot].colour = colour;
+    ++table[slot].count;
+  }
+  std::erase_if(table, [](const ColourCount& c) { return c.count == 0; });
+  return table;
+}
+
+// Lloyd passes after learning: each entry moves to the mean of the colours
+// mapped to it. The network lands near those means but not on them, and the
+// mean is what makes the mapped picture's squared error least.
+void refine(ImgPalette& palette, std::span<const std::uint8_t> bgra) {
+  const std::vector<ColourCount> colours = colour_histogram(bgra);
+  std::vector<std::uint8_t> mapped(colours.size());
+  for (int pass = 0; pass < kRefinePasses; ++pass) {
+    std::array<std::array<std::uint64_t, 5>, kMaxNet> sums{};
+    ImgNearest nearest(palette);
+    for (std::size_t i = 0; i < colours.size(); ++i) {
+      const ColourCount& c = colours[i];
+      const int b = c.colour & 255, g = (c.colour >> 8) & 255, r = (c.colour >> 16) & 255,
+                a = c.colour >> 24;
+      const std::int32_t index =
+          pass == 0 ? nearest.find(b, g, r, a) : nearest.find_from(b, g, r, a, mapped[i]);
+      mapped[i] = static_cast<std::uint8_t>(index);
+      auto& sum = sums[static_cast<std::size_t>(index)];
+      sum[0] += std::uint64_t{c.count} * b;
+      sum[1] += std::uint64_t{c.count} * g;
+      sum[2] += std::uint64_t{c.count} * r;
+      sum[3] += std::uint64_t{c.count} * a;
+      sum[4] += c.count;
+    }
+    bool moved = false;
+    for (int e = 0; e < palette.count; ++e) {
+      const auto& sum = sums[static_cast<std::size_t>(e)];
+      if (sum[4] == 0) continue;  // nothing maps here: keep the learned colour
+      for (int c = 0; c < 4; ++c) {
+        const auto mean = static_cast<std::uint8_t>((sum[c] + sum[4] / 2) / sum[4]);
+        moved |= mean != palette.bgra[e][c];
+        palette.bgra[e][c] = mean;
+      }
+    }
+    if (!moved) break;
+  }
+}
 }  // namespace
 
 ImgPalette img_neuquant(std::span<const std::uint8_t> bgra, std::int32_t colours) {
@@ -224,6 +286,7 @@ ImgPalette img_neuquant(std::span<const std::uint8_t> bgra, std::int32_t colours
     palette.bgra[i][3] = static_cast<std::uint8_t>(std::clamp(a, 0, 255));
   }
   palette.count = colours;
+  if (bgra.size() >= 4) refine(palette, bgra);
   return palette;
 }
 
@@ -245,7 +308,7 @@ std::int32_t ImgNearest::find(int blue, int green, int red, int alpha) {
   const std::uint64_t hit = cache_[slot];
   if ((hit >> 40) != 0 && static_cast<std::uint32_t>(hit >> 8) == colour)
     return static_cast<std::int32_t>(hit & 0xff);
-  std::int32_t index = search(blue, green, red, alpha);
+  std::int32_t index = search(blue, green, red, alpha, INT_MAX, 0);
   cache_[slot] =
       (std::uint64_t{1} << 40) | (std::uint64_t{colour} << 8) | static_cast<std::uint64_t>(index);
   return index;
@@ -253,11 +316,20 @@ std::int32_t ImgNearest::find(int blue, int green, int red, int alpha) {
 
 // Walks outwards from the entries of the nearest green; an entry whose green
 // alone is farther than the best distance ends that direction.
-std::int32_t ImgNearest::search(int blue, int green, int red, int alpha) const {
+std::int32_t ImgNearest::find_from(int blue, int green, int red, int alpha,
+                                   std::int32_t hint) const {
+  const auto& e = palette_.bgra[static_cast<std::size_t>(hint)];
+  const int db = e[0] - blue, dg = e[1] - green, dr = e[2] - red, da = e[3] - alpha;
+  // One more than the hint's distance, so an equally near entry of lower
+  // index still wins as it would without the hint.
+  return search(blue, green, red, alpha, db * db + dg * dg + dr * dr + da * da + 1, hint);
+}
+
+std::int32_t ImgNearest::search(int blue, int green, int red, int alpha, int best,
+                                int best_index) const {
   const int count = palette_.count;
   int start = static_cast<int>(std::lower_bound(green_.begin(), green_.begin() + count, green) -
                                green_.begin());
-  int best = INT_MAX, best_index = 0;
   auto visit = [&](int sorted) {
     const auto& e = palette_.bgra[by_green_[sorted]];
     int dg = e[1] - green;

@@ -23,9 +23,12 @@ class ImgNearest {
  public:
   explicit ImgNearest(const ImgPalette& palette);
   std::int32_t find(int blue, int green, int red, int alpha);
+  // Without the cache, starting from a likely entry (one that was nearest
+  // to this colour before the palette moved a little), which cuts the walk.
+  std::int32_t find_from(int blue, int green, int red, int alpha, std::int32_t hint) const;
 
  private:
-  std::int32_t search(int blue, int green, int red, int alpha) const;
+  std::int32_t search(int blue, int green, int red, int alpha, int best, int best_index) const;
 
   const ImgPalette& palette_;
   std::array<std::uint8_t, 256> by_green_{};  // palette indices sorted by green

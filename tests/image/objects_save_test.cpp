@@ -188,6 +188,53 @@ TEST_F(ImageSave, QuantiserFindsTheColoursOfASimplePicture) {
   EXPECT_EQ(one.count, 256);
 }
 
+TEST_F(ImageSave, PaletteEntriesSettleOnTheMeansOfTheirColours) {
+  // Two clusters and two entries: each entry must end on its cluster's mean,
+  // which the learning alone only comes near.
+  Bytes pixels;
+  std::uint64_t sums[2][4] = {};
+  std::uint32_t seed = 7;
+  auto rnd = [&] { return (seed = seed * 1664525u + 1013904223u) >> 24; };
+  const int centre[2][4] = {{10, 20, 30, 255}, {200, 180, 160, 255}};
+  for (int i = 0; i < 6000; ++i) {
+    const int k = (rnd() % 3 == 0) ? 1 : 0;
+    for (int c = 0; c < 4; ++c) {
+      const int v = c == 3 ? 255 : centre[k][c] + static_cast<int>(rnd() % 9) - 4;
+      pixels.push_back(static_cast<std::uint8_t>(v));
+      sums[k][c] += static_cast<std::uint64_t>(v);
+    }
+  }
+  std::uint64_t counts[2] = {0, 0};
+  for (std::size_t i = 0; i < pixels.size(); i += 4) ++counts[pixels[i + 2] > 100 ? 1 : 0];
+  const ImgPalette palette = img_neuquant(pixels, 2);
+  ImgNearest nearest(palette);
+  for (int k = 0; k < 2; ++k) {
+    const auto& e = palette.bgra[nearest.find(centre[k][0], centre[k][1], centre[k][2], 255)];
+    for (int c = 0; c < 4; ++c) {
+      const auto mean = (sums[k][c] + counts[k] / 2) / counts[k];
+      EXPECT_EQ(e[c], mean) << "cluster " << k << " channel " << c;
+    }
+  }
+}
+
+TEST_F(ImageSave, NearestSearchFromAHintFindsWhatTheFullSearchFinds) {
+  std::uint32_t seed = 99;
+  auto rnd = [&] { return static_cast<int>((seed = seed * 1664525u + 1013904223u) >> 24); };
+  for (int round = 0; round < 20; ++round) {
+    ImgPalette palette;
+    palette.count = 2 + rnd() % 255;
+    // Few distinct values, so equal distances (and the index rule) come up.
+    for (int i = 0; i < palette.count; ++i)
+      for (int c = 0; c < 4; ++c) palette.bgra[i][c] = static_cast<std::uint8_t>(rnd() % 8 * 32);
+    ImgNearest nearest(palette);
+    for (int i = 0; i < 500; ++i) {
+      const int b = rnd(), g = rnd(), r = rnd(), a = rnd();
+      const std::int32_t full = nearest.find(b, g, r, a);
+      EXPECT_EQ(nearest.find_from(b, g, r, a, rnd() % palette.count), full);
+    }
+  }
+}
+
 TEST_F(ImageSave, RefusalsTouchNothing) {
   std::intptr_t id = img_create(-1, 4, 4, 24);
   EXPECT_EQ(img_save(id, "", 0, 7, 24), 0);
