@@ -227,112 +227,96 @@ bool plat_audio_buffer_unlock(PlatAudioBuffer* buffer, void* region, std::uint32
   return false;
 }
 
-bool plat_audio_buffer_play(PlatAudioBuffer* buffer, bool looping) {
+namespace {
+// Runs `use` on the buffer under the lock when it is live; `absent` when not.
+template <typename T, typename Use>
+T with_live(PlatAudioBuffer* buffer, T absent, Use use) {
   auto& st = plat_audio_state();
   std::lock_guard lock(st.mutex);
   PlatAudioBuffer* b = live(buffer);
-  if (!b) return false;
-  b->playing = true;
-  b->looping = looping;
-  return true;
+  return b ? use(b) : absent;
+}
+}  // namespace
+
+bool plat_audio_buffer_play(PlatAudioBuffer* buffer, bool looping) {
+  return with_live(buffer, false, [&](PlatAudioBuffer* b) {
+    b->playing = true;
+    b->looping = looping;
+    return true;
+  });
 }
 
 bool plat_audio_buffer_stop(PlatAudioBuffer* buffer) {
-  auto& st = plat_audio_state();
-  std::lock_guard lock(st.mutex);
-  PlatAudioBuffer* b = live(buffer);
-  if (!b) return false;
-  b->playing = false;
-  return true;
+  return with_live(buffer, false, [](PlatAudioBuffer* b) {
+    b->playing = false;
+    return true;
+  });
 }
 
 bool plat_audio_buffer_set_position(PlatAudioBuffer* buffer, std::uint32_t offset) {
-  auto& st = plat_audio_state();
-  std::lock_guard lock(st.mutex);
-  PlatAudioBuffer* b = live(buffer);
-  if (!b) return false;
-  const PlatAudioSamples* s = b->samples;
-  std::uint64_t frame = std::min(offset, s->size - 1) / s->format.block_align;
-  b->position = frame << 32;
-  return true;
+  return with_live(buffer, false, [&](PlatAudioBuffer* b) {
+    const PlatAudioSamples* s = b->samples;
+    std::uint64_t frame = std::min(offset, s->size - 1) / s->format.block_align;
+    b->position = frame << 32;
+    return true;
+  });
 }
 
 std::uint32_t plat_audio_buffer_position(PlatAudioBuffer* buffer) {
-  auto& st = plat_audio_state();
-  std::lock_guard lock(st.mutex);
-  PlatAudioBuffer* b = live(buffer);
-  if (!b) return 0;
-  return static_cast<std::uint32_t>(b->position >> 32) * b->samples->format.block_align;
+  return with_live(buffer, std::uint32_t{0}, [](PlatAudioBuffer* b) {
+    return static_cast<std::uint32_t>(b->position >> 32) * b->samples->format.block_align;
+  });
 }
 
 std::uint32_t plat_audio_buffer_status(PlatAudioBuffer* buffer) {
-  auto& st = plat_audio_state();
-  std::lock_guard lock(st.mutex);
-  PlatAudioBuffer* b = live(buffer);
-  if (!b || !b->playing) return 0;
-  return kPlatAudioPlaying | (b->looping ? kPlatAudioLooping : 0);
+  return with_live(buffer, std::uint32_t{0}, [](PlatAudioBuffer* b) -> std::uint32_t {
+    if (!b->playing) return 0;
+    return kPlatAudioPlaying | (b->looping ? kPlatAudioLooping : 0);
+  });
 }
 
 std::uint32_t plat_audio_buffer_size(PlatAudioBuffer* buffer) {
-  auto& st = plat_audio_state();
-  std::lock_guard lock(st.mutex);
-  PlatAudioBuffer* b = live(buffer);
-  return b ? b->samples->size : 0;
+  return with_live(buffer, std::uint32_t{0}, [](PlatAudioBuffer* b) { return b->samples->size; });
 }
 
 PlatPcmFormat plat_audio_buffer_format(PlatAudioBuffer* buffer) {
-  auto& st = plat_audio_state();
-  std::lock_guard lock(st.mutex);
-  PlatAudioBuffer* b = live(buffer);
-  return b ? b->samples->format : PlatPcmFormat{};
+  return with_live(buffer, PlatPcmFormat{}, [](PlatAudioBuffer* b) { return b->samples->format; });
 }
 
 bool plat_audio_buffer_set_volume(PlatAudioBuffer* buffer, std::int32_t volume) {
-  auto& st = plat_audio_state();
-  std::lock_guard lock(st.mutex);
-  PlatAudioBuffer* b = live(buffer);
-  if (!b || volume < kPlatVolumeSilent || volume > kPlatVolumeFull) return false;
-  b->volume = volume;
-  update_gains(b);
-  return true;
+  if (volume < kPlatVolumeSilent || volume > kPlatVolumeFull) return false;
+  return with_live(buffer, false, [&](PlatAudioBuffer* b) {
+    b->volume = volume;
+    update_gains(b);
+    return true;
+  });
 }
 
 std::int32_t plat_audio_buffer_volume(PlatAudioBuffer* buffer) {
-  auto& st = plat_audio_state();
-  std::lock_guard lock(st.mutex);
-  PlatAudioBuffer* b = live(buffer);
-  return b ? b->volume : 0;
+  return with_live(buffer, std::int32_t{0}, [](PlatAudioBuffer* b) { return b->volume; });
 }
 
 bool plat_audio_buffer_set_pan(PlatAudioBuffer* buffer, std::int32_t pan) {
-  auto& st = plat_audio_state();
-  std::lock_guard lock(st.mutex);
-  PlatAudioBuffer* b = live(buffer);
-  if (!b || pan < kPlatPanLeft || pan > kPlatPanRight) return false;
-  b->pan = pan;
-  update_gains(b);
-  return true;
+  if (pan < kPlatPanLeft || pan > kPlatPanRight) return false;
+  return with_live(buffer, false, [&](PlatAudioBuffer* b) {
+    b->pan = pan;
+    update_gains(b);
+    return true;
+  });
 }
 
 std::int32_t plat_audio_buffer_pan(PlatAudioBuffer* buffer) {
-  auto& st = plat_audio_state();
-  std::lock_guard lock(st.mutex);
-  PlatAudioBuffer* b = live(buffer);
-  return b ? b->pan : 0;
+  return with_live(buffer, std::int32_t{0}, [](PlatAudioBuffer* b) { return b->pan; });
 }
 
 bool plat_audio_buffer_set_frequency(PlatAudioBuffer* buffer, std::uint32_t frequency) {
-  auto& st = plat_audio_state();
-  std::lock_guard lock(st.mutex);
-  PlatAudioBuffer* b = live(buffer);
-  if (!b || frequency < 100 || frequency > 200000) return false;
-  b->frequency = frequency;
-  return true;
+  if (frequency < 100 || frequency > 200000) return false;
+  return with_live(buffer, false, [&](PlatAudioBuffer* b) {
+    b->frequency = frequency;
+    return true;
+  });
 }
 
 std::uint32_t plat_audio_buffer_frequency(PlatAudioBuffer* buffer) {
-  auto& st = plat_audio_state();
-  std::lock_guard lock(st.mutex);
-  PlatAudioBuffer* b = live(buffer);
-  return b ? b->frequency : 0;
+  return with_live(buffer, std::uint32_t{0}, [](PlatAudioBuffer* b) { return b->frequency; });
 }
