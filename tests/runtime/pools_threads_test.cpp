@@ -8,6 +8,7 @@
 
 #include "runtime/heap.h"
 #include "runtime/lists.h"
+#include "tests/runtime/thread_start.h"
 
 namespace {
 std::atomic<int> g_runs{0};
@@ -16,18 +17,6 @@ void count_run() {
   ++g_runs;
 }
 
-template <typename F>
-void on_threads(int n, F body) {
-  std::atomic<bool> go{false};
-  std::vector<std::thread> threads;
-  for (int t = 0; t < n; ++t)
-    threads.emplace_back([&, t] {
-      while (!go) std::this_thread::yield();
-      body(t);
-    });
-  go = true;
-  for (auto& th : threads) th.join();
-}
 }  // namespace
 
 TEST(RunOnceTest, RunsOnceAndEveryCallerWaitsForIt) {

@@ -7,21 +7,9 @@
 #include <vector>
 
 #include "runtime/lists.h"
+#include "tests/runtime/thread_start.h"
 
 namespace {
-template <typename F>
-void on_threads(int n, F body) {
-  std::atomic<bool> go{false};
-  std::vector<std::thread> threads;
-  for (int t = 0; t < n; ++t)
-    threads.emplace_back([&, t] {
-      while (!go) std::this_thread::yield();
-      body(t);
-    });
-  go = true;
-  for (auto& th : threads) th.join();
-}
-
 int g_value = 0;
 void set_value() {
   g_value = 42;
