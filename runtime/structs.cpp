@@ -123,24 +123,34 @@ void copy_member(void* dst, const void* src, const RtDescWord* e, RtDescWord& of
 }
 }  // namespace
 
+namespace {
+// Calls `member_op` for every entry of the descriptor that is not a nested
+// structure, descending into fixed arrays and embedded structures.
+template <typename Op>
+void for_each_member(char* base, const RtDescWord* d, Op member_op) {
+  for (const RtDescWord* e = d; e[0] != kDescEnd; e += entry_words(e[0])) {
+    if (e[0] == kDescFixedArray) {
+      for (RtDescWord i = 0; i < e[1]; ++i)
+        for_each_member(base + e[2] + i * e[3], sub_descriptor(e[4]), member_op);
+    } else if (e[0] == kDescEmbedded) {
+      for_each_member(base + e[1], sub_descriptor(e[3]), member_op);
+    } else {
+      member_op(base, e);
+    }
+  }
+}
+}  // namespace
+
 void rt_struct_init(void* base, const RtDescWord* d) {
   if (!base || !d) return;
-  char* b = static_cast<char*>(base);
   const RtStructHooks& hooks = rt_struct_hooks;
-  for (const RtDescWord* e = d; e[0] != kDescEnd; e += entry_words(e[0])) {
+  for_each_member(static_cast<char*>(base), d, [&](char* b, const RtDescWord* e) {
     switch (e[0]) {
-      case kDescFixedArray:
-        for (RtDescWord i = 0; i < e[1]; ++i)
-          rt_struct_init(b + e[2] + i * e[3], sub_descriptor(e[4]));
-        break;
-      case kDescEmbedded:
-        rt_struct_init(b + e[1], sub_descriptor(e[3]));
-        break;
       case kDescArray:
         if (hooks.array_create)
           hooks.array_create(static_cast<std::int32_t>(e[2]), static_cast<std::int32_t>(e[3]),
                              static_cast<std::int32_t>(e[4]), sub_descriptor(e[5]),
-                             &member<void*>(base, e[1]));
+                             &member<void*>(b, e[1]));
         break;
       case kDescList:
         if (hooks.list_create)
@@ -153,7 +163,7 @@ void rt_struct_init(void* base, const RtDescWord* d) {
       default:
         break;  // strings start null
     }
-  }
+  });
 }
 
 int rt_struct_needs_init(const RtDescWord* d) {
@@ -179,31 +189,23 @@ int rt_struct_needs_init(const RtDescWord* d) {
 
 void rt_struct_free(void* base, const RtDescWord* d) {
   if (!base || !d) return;
-  char* b = static_cast<char*>(base);
   const RtStructHooks& hooks = rt_struct_hooks;
-  for (const RtDescWord* e = d; e[0] != kDescEnd; e += entry_words(e[0])) {
+  for_each_member(static_cast<char*>(base), d, [&](char* b, const RtDescWord* e) {
     switch (e[0]) {
-      case kDescFixedArray:
-        for (RtDescWord i = 0; i < e[1]; ++i)
-          rt_struct_free(b + e[2] + i * e[3], sub_descriptor(e[4]));
-        break;
-      case kDescEmbedded:
-        rt_struct_free(b + e[1], sub_descriptor(e[3]));
-        break;
       case kDescArray:
-        if (hooks.array_free) hooks.array_free(member<void*>(base, e[1]));
+        if (hooks.array_free) hooks.array_free(member<void*>(b, e[1]));
         break;
       case kDescList:
-        if (hooks.list_free) hooks.list_free(member<ListVar>(base, e[1]).header);
+        if (hooks.list_free) hooks.list_free(member<ListVar>(b, e[1]).header);
         break;
       case kDescMap:
-        if (hooks.map_free && member<void*>(base, e[1])) hooks.map_free(member<void*>(base, e[1]));
+        if (hooks.map_free && member<void*>(b, e[1])) hooks.map_free(member<void*>(b, e[1]));
         break;
       default:
-        if (char* text = member<char*>(base, e[0])) rt_str_free(text);
+        if (char* text = member<char*>(b, e[0])) rt_str_free(text);
         break;
     }
-  }
+  });
 }
 
 void rt_struct_copy(void* destination, std::size_t size, const RtDescWord* d, const void* source) {
