@@ -55,6 +55,17 @@ bool setup_quad(const PlatQuad& q, int height, QuadSetup* out) {
   return out->y_begin < out->y_end;
 }
 
+// llround(x · 2^32) without a library call. Positions inside a quad stay
+// within 2^57 and steps of spans longer than one pixel too (each is at most
+// the source's size); larger steps are clamped so that stepping a few
+// pixels past a one-pixel span cannot overflow.
+std::int64_t to_fixed(double x) {
+  const double v = std::clamp(x * kFix, -0x1p58, 0x1p58);
+  const auto i = static_cast<std::int64_t>(v);     // towards zero, exact
+  const double rest = v - static_cast<double>(i);  // exact too
+  return rest >= 0.5 ? i + 1 : (rest <= -0.5 ? i - 1 : i);
+}
+
 // Narrows [*first, *end) to the pixels x whose centre x + 0.5 gives
 // 0 ≤ a·(x + 0.5) + b < 1.
 void narrow(double a, double b, int* first, int* end) {
@@ -166,16 +177,12 @@ inline std::uint32_t pack_sse2(__m128i v) {
 }
 #endif
 
-struct Span {
-  std::uint32_t* color;
-  std::uint16_t* depth;
-  int count;
-  std::int64_t u, v, du, dv;
-};
-
-template <Mode M>
-void draw_span(const Span& sp, const SoftImage& img, std::uint16_t z, unsigned alpha,
-               BlendPair bp) {
+// Per pixel, in plain integers or with SSE2 (one pixel per register).
+template <Mode M, bool Sse2>
+void draw_span(const SoftSpan& sp, const SoftSpanParams& pr) {
+  const SoftImage& img = pr.image;
+  const std::uint16_t z = pr.z;
+  const unsigned alpha = pr.alpha;
   std::int64_t u = sp.u, v = sp.v;
   for (int i = 0; i < sp.count; ++i, u += sp.du, v += sp.dv) {
     if (z > sp.depth[i]) continue;
@@ -183,49 +190,79 @@ void draw_span(const Span& sp, const SoftImage& img, std::uint16_t z, unsigned a
     if (((t.p00 | t.p01 | t.p10 | t.p11) >> 24) == 0) continue;
     const unsigned fx = static_cast<unsigned>(u >> 24) & 255;
     const unsigned fy = static_cast<unsigned>(v >> 24) & 255;
-#if defined(__SSE2__)
-    const __m128i s = filter_sse2(t, fx, fy);
-    const unsigned a = static_cast<unsigned>(_mm_extract_epi16(s, 3));
-#else
-    const std::uint32_t s = filter_scalar(t, fx, fy);
-    const unsigned a = s >> 24;
-#endif
-    const unsigned as = alpha == 255 ? a : soft_div255(a * alpha);
-    if (as == 0) continue;
     std::uint32_t& dst = sp.color[i];
 #if defined(__SSE2__)
-    if constexpr (M == Mode::Over) {
-      if (as == 255) {
-        dst = pack_sse2(s) & 0xFFFFFFu;
+    if constexpr (Sse2) {
+      const __m128i s = filter_sse2(t, fx, fy);
+      const unsigned a = static_cast<unsigned>(_mm_extract_epi16(s, 3));
+      const unsigned as = alpha == 255 ? a : soft_div255(a * alpha);
+      if (as == 0) continue;
+      if constexpr (M == Mode::Over) {
+        if (as == 255) {
+          dst = pack_sse2(s) & 0xFFFFFFu;
+        } else {
+          const __m128i d = _mm_unpacklo_epi8(_mm_cvtsi32_si128(int(dst)), _mm_setzero_si128());
+          const __m128i x = _mm_add_epi16(_mm_mullo_epi16(s, _mm_set1_epi16(short(as))),
+                                          _mm_mullo_epi16(d, _mm_set1_epi16(short(255 - as))));
+          dst = pack_sse2(div255_sse2(x)) & 0xFFFFFFu;
+        }
+      } else if constexpr (M == Mode::Add) {
+        const __m128i x = div255_sse2(_mm_mullo_epi16(s, _mm_set1_epi16(short(as))));
+        const __m128i sum = _mm_adds_epu8(_mm_packus_epi16(x, x), _mm_cvtsi32_si128(int(dst)));
+        dst = static_cast<std::uint32_t>(_mm_cvtsi128_si32(sum)) & 0xFFFFFFu;
       } else {
-        const __m128i d = _mm_unpacklo_epi8(_mm_cvtsi32_si128(int(dst)), _mm_setzero_si128());
-        const __m128i x = _mm_add_epi16(_mm_mullo_epi16(s, _mm_set1_epi16(short(as))),
-                                        _mm_mullo_epi16(d, _mm_set1_epi16(short(255 - as))));
-        dst = pack_sse2(div255_sse2(x)) & 0xFFFFFFu;
+        dst = blend_generic(pack_sse2(s), dst, as, pr.blend);
       }
-    } else if constexpr (M == Mode::Add) {
-      const __m128i x = div255_sse2(_mm_mullo_epi16(s, _mm_set1_epi16(short(as))));
-      const __m128i sum = _mm_adds_epu8(_mm_packus_epi16(x, x), _mm_cvtsi32_si128(int(dst)));
-      dst = static_cast<std::uint32_t>(_mm_cvtsi128_si32(sum)) & 0xFFFFFFu;
-    } else {
-      dst = blend_generic(pack_sse2(s), dst, as, bp);
+      sp.depth[i] = z;
+      continue;
     }
-#else
-    dst = blend_generic(s, dst, as, bp);
 #endif
+    const std::uint32_t s = filter_scalar(t, fx, fy);
+    const unsigned a = s >> 24;
+    const unsigned as = alpha == 255 ? a : soft_div255(a * alpha);
+    if (as == 0) continue;
+    dst = blend_generic(s, dst, as, pr.blend);
     sp.depth[i] = z;
   }
 }
 
-using SpanFn = void (*)(const Span&, const SoftImage&, std::uint16_t, unsigned, BlendPair);
-
-SpanFn span_for(BlendPair bp) {
-  if (bp == BlendPair{BlendFactor::SrcAlpha, BlendFactor::InvSrcAlpha}) {
-    return draw_span<Mode::Over>;
-  }
-  if (bp == BlendPair{BlendFactor::SrcAlpha, BlendFactor::One}) return draw_span<Mode::Add>;
-  return draw_span<Mode::Generic>;
+Mode mode_of(BlendPair bp) {
+  if (bp == BlendPair{BlendFactor::SrcAlpha, BlendFactor::InvSrcAlpha}) return Mode::Over;
+  if (bp == BlendPair{BlendFactor::SrcAlpha, BlendFactor::One}) return Mode::Add;
+  return Mode::Generic;
 }
+
+template <bool Sse2>
+void draw_span_per_pixel(const SoftSpan& sp, const SoftSpanParams& pr) {
+  switch (mode_of(pr.blend)) {
+    case Mode::Over:
+      return draw_span<Mode::Over, Sse2>(sp, pr);
+    case Mode::Add:
+      return draw_span<Mode::Add, Sse2>(sp, pr);
+    case Mode::Generic:
+      return draw_span<Mode::Generic, Sse2>(sp, pr);
+  }
+}
+
+bool cpu_has_avx2() {
+#if SOFT_HAVE_AVX2
+  __builtin_cpu_init();
+  return __builtin_cpu_supports("avx2");
+#else
+  return false;
+#endif
+}
+
+SoftPath best_path() {
+  if (cpu_has_avx2()) return SoftPath::Avx2;
+#if defined(__SSE2__)
+  return SoftPath::Sse2;
+#else
+  return SoftPath::Scalar;
+#endif
+}
+
+SoftPath g_path = best_path();
 
 }  // namespace
 
@@ -242,12 +279,50 @@ std::uint32_t soft_sample_fast(const SoftImage& image, int x0, int y0, unsigned 
 #endif
 }
 
+bool soft_path_available(SoftPath path) {
+  switch (path) {
+    case SoftPath::Scalar:
+      return true;
+    case SoftPath::Sse2:
+#if defined(__SSE2__)
+      return true;
+#else
+      return false;
+#endif
+    case SoftPath::Avx2:
+      return cpu_has_avx2();
+  }
+  return false;
+}
+
+bool soft_select_path(SoftPath path) {
+  if (!soft_path_available(path)) return false;
+  g_path = path;
+  return true;
+}
+
+SoftPath soft_selected_path() {
+  return g_path;
+}
+
+void soft_draw_span(SoftPath path, const SoftSpan& span, const SoftSpanParams& params) {
+#if SOFT_HAVE_AVX2
+  if (path == SoftPath::Avx2 && mode_of(params.blend) != Mode::Generic && params.image.width >= 2) {
+    return soft_span_avx2(span, params, mode_of(params.blend) == Mode::Add);
+  }
+#endif
+#if defined(__SSE2__)
+  if (path != SoftPath::Scalar) return draw_span_per_pixel<true>(span, params);
+#endif
+  draw_span_per_pixel<false>(span, params);
+}
+
 void soft_raster_quad(const SoftSurface& target, const SoftImage& image, const PlatQuad& quad) {
   QuadSetup q{};
   if (!setup_quad(quad, target.height, &q)) return;
-  const std::uint16_t z = soft_depth16(quad.depth);
-  const BlendPair bp = plat_blend_resolve(quad.src_blend, quad.dst_blend);
-  const SpanFn span = span_for(bp);
+  const SoftSpanParams params{image, soft_depth16(quad.depth), quad.alpha,
+                              plat_blend_resolve(quad.src_blend, quad.dst_blend)};
+  const SoftPath path = g_path;
   for (int y = q.y_begin; y < q.y_end; ++y) {
     const double py = y + 0.5;
     int first = 0, end = target.width;
@@ -256,13 +331,13 @@ void soft_raster_quad(const SoftSurface& target, const SoftImage& image, const P
     if (first >= end) continue;
     const double px = first + 0.5;
     const std::size_t row = static_cast<std::size_t>(y) * target.width + first;
-    const Span sp{target.color + row,
-                  target.depth + row,
-                  end - first,
-                  std::llround((q.u.x * px + q.u.y * py + q.u.c) * kFix),
-                  std::llround((q.v.x * px + q.v.y * py + q.v.c) * kFix),
-                  std::llround(q.u.x * kFix),
-                  std::llround(q.v.x * kFix)};
-    span(sp, image, z, quad.alpha, bp);
+    const SoftSpan sp{target.color + row,
+                      target.depth + row,
+                      end - first,
+                      to_fixed(q.u.x * px + q.u.y * py + q.u.c),
+                      to_fixed(q.v.x * px + q.v.y * py + q.v.c),
+                      to_fixed(q.u.x),
+                      to_fixed(q.v.x)};
+    soft_draw_span(path, sp, params);
   }
 }

@@ -16,7 +16,7 @@
 #pragma once
 #include <cstdint>
 
-#include "platform/video.h"
+#include "platform/video_device.h"
 
 struct SoftSurface {
   std::uint32_t* color;  // 0x00RRGGBB, rows top-down
@@ -45,9 +45,45 @@ constexpr std::uint16_t soft_depth16(float z) {
 // alpha test and its blend pair.
 void soft_raster_quad(const SoftSurface& target, const SoftImage& image, const PlatQuad& quad);
 
+// One row's run of pixels: pixel i samples at (u + i·du, v + i·dv), texel
+// coordinates with 32 fraction bits.
+struct SoftSpan {
+  std::uint32_t* color;
+  std::uint16_t* depth;
+  int count;
+  std::int64_t u, v, du, dv;
+};
+
+// What every pixel of a quad shares.
+struct SoftSpanParams {
+  SoftImage image;
+  std::uint16_t z;
+  unsigned alpha;  // the quad's, 0 … 255
+  BlendPair blend;
+};
+
+// The span code in use. Every path gives the same pixels; the fastest the
+// processor runs is chosen at start-up.
+enum class SoftPath { Scalar, Sse2, Avx2 };
+bool soft_path_available(SoftPath path);
+// For tests and benchmarks: false, and no change, when not available.
+bool soft_select_path(SoftPath path);
+SoftPath soft_selected_path();
+// Draws one span with the given path (which must be available).
+void soft_draw_span(SoftPath path, const SoftSpan& span, const SoftSpanParams& params);
+
 // The portable form of the per-pixel filter, which the vector form must
 // equal bit for bit: the sample at fixed-point position (x0 + fx/256,
 // y0 + fy/256) of the image, edges clamped.
 std::uint32_t soft_sample_reference(const SoftImage& image, int x0, int y0, unsigned fx,
                                     unsigned fy);
 std::uint32_t soft_sample_fast(const SoftImage& image, int x0, int y0, unsigned fx, unsigned fy);
+
+#if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
+#define SOFT_HAVE_AVX2 1
+// Eight pixels at a time, for source-over (add false) and additive blending
+// of images at least 2 texels wide; only for processors with AVX2.
+void soft_span_avx2(const SoftSpan& span, const SoftSpanParams& params, bool add);
+#else
+#define SOFT_HAVE_AVX2 0
+#endif

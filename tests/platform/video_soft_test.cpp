@@ -249,6 +249,140 @@ TEST(VideoSoftTest, VectorFilterEqualsScalarArithmetic) {
   EXPECT_EQ(soft_sample_reference(img, 1, 1, 0, 0), texels[6]);
 }
 
+// Selects a span path for one scope, then the default again.
+struct PathScope {
+  SoftPath saved = soft_selected_path();
+  explicit PathScope(SoftPath p) { EXPECT_TRUE(soft_select_path(p)); }
+  ~PathScope() { soft_select_path(saved); }
+};
+
+std::vector<SoftPath> available_paths() {
+  std::vector<SoftPath> out;
+  for (SoftPath p : {SoftPath::Scalar, SoftPath::Sse2, SoftPath::Avx2}) {
+    if (soft_path_available(p)) out.push_back(p);
+  }
+  return out;
+}
+
+TEST(VideoSoftTest, EveryPathRendersTheConformanceScenesAlike) {
+  EXPECT_TRUE(soft_path_available(SoftPath::Scalar));
+  for (const Scene& scene : conformance_scenes()) {
+    Pixels plain;
+    {
+      PathScope scope(SoftPath::Scalar);
+      plain = render_soft(scene);
+    }
+    for (SoftPath path : available_paths()) {
+      PathScope scope(path);
+      ASSERT_EQ(render_soft(scene), plain) << scene.name << " path " << int(path);
+    }
+  }
+}
+
+// Random spans over small random images, drawn by every path onto the same
+// colour and depth: positions inside and outside the image, whole-texel
+// steps, transparent texels, depth passing and failing, several blends.
+// Nothing past the span's end may change.
+TEST(VideoSoftTest, EveryPathDrawsRandomSpansLikeThePlainArithmetic) {
+  std::mt19937 rng(11);
+  const auto pick = [&rng](int n) { return static_cast<int>(rng() % unsigned(n)); };
+  const BlendPair pairs[] = {{BlendFactor::SrcAlpha, BlendFactor::InvSrcAlpha},
+                             {BlendFactor::SrcAlpha, BlendFactor::One},
+                             {BlendFactor::DstColor, BlendFactor::Zero},
+                             {BlendFactor::One, BlendFactor::InvSrcColor}};
+  constexpr std::int64_t kOne = std::int64_t{1} << 32;
+  const std::vector<SoftPath> paths = available_paths();
+  for (int round = 0; round < 20000; ++round) {
+    // Narrow images, small ones, and ones wide enough for row loads.
+    const int w = 1 + pick(round % 4 == 0 ? 3 : (round % 4 == 1 ? 24 : 40)), h = 1 + pick(20);
+    std::vector<std::uint32_t> texels(static_cast<std::size_t>(w) * h);
+    const int style = pick(3);  // opaque, random, transparent blocks
+    for (std::size_t i = 0; i < texels.size(); ++i) {
+      std::uint32_t t = rng();
+      if (style == 0) t |= 0xFF000000u;
+      if (style == 2 && (i / 3) % 2 == 0) t &= 0x00FFFFFFu;
+      texels[i] = t;
+    }
+    SoftSpanParams params{SoftImage{texels.data(), w, h}, static_cast<std::uint16_t>(rng()),
+                          pick(4) == 0 ? 255u : unsigned(pick(256)), pairs[pick(4)]};
+    if (pick(3) == 0) params.z = 0;
+    const int count = 1 + pick(40);
+    std::int64_t u = std::int64_t(pick((w + 6) * 256) - 3 * 256) << 24;
+    std::int64_t v = std::int64_t(pick((h + 6) * 256) - 3 * 256) << 24;
+    std::int64_t du = std::int64_t(rng()) - (std::int64_t{1} << 31) + pick(5) * kOne - 2 * kOne;
+    std::int64_t dv = std::int64_t(rng()) - (std::int64_t{1} << 31) + pick(3) * kOne - kOne;
+    if (pick(2) == 0) du >>= pick(3), dv >>= pick(4);  // magnified: steps below a texel
+    switch (pick(4)) {
+      case 0:  // 1:1 along a row, on whole texels
+        u &= ~(kOne - 1), v &= ~(kOne - 1), du = kOne, dv = 0;
+        break;
+      case 1:  // whole-texel steps
+        u &= ~(kOne - 1), v &= ~(kOne - 1), du = (pick(5) - 2) * kOne, dv = (pick(3) - 1) * kOne;
+        break;
+      default:
+        u |= rng() & 0xFFFFFF, v |= rng() & 0xFFFFFF;  // bits below the weights
+    }
+    const int total = count + 9;  // the span, then a guard
+    std::vector<std::uint32_t> color(total);
+    std::vector<std::uint16_t> depth(total);
+    for (int i = 0; i < total; ++i) {
+      color[i] = rng() & 0xFFFFFFu;
+      depth[i] = pick(3) == 0 ? params.z : static_cast<std::uint16_t>(rng());
+    }
+    std::vector<std::uint32_t> want_color = color;
+    std::vector<std::uint16_t> want_depth = depth;
+    soft_draw_span(SoftPath::Scalar,
+                   SoftSpan{want_color.data(), want_depth.data(), count, u, v, du, dv}, params);
+    for (int i = count; i < total; ++i) {
+      ASSERT_EQ(want_color[i], color[i]);
+      ASSERT_EQ(want_depth[i], depth[i]);
+    }
+    for (SoftPath path : paths) {
+      std::vector<std::uint32_t> c = color;
+      std::vector<std::uint16_t> d = depth;
+      soft_draw_span(path, SoftSpan{c.data(), d.data(), count, u, v, du, dv}, params);
+      ASSERT_EQ(c, want_color) << "path " << int(path) << " round " << round;
+      ASSERT_EQ(d, want_depth) << "path " << int(path) << " round " << round;
+    }
+  }
+}
+
+// Every path against soft_lerp8 itself: each opaque pixel of a span is the
+// vertical blend of two texels whose channels take every pair of values
+// (blue a, green b, red 255 - a against 255 - b) at a range of weights.
+TEST(VideoSoftTest, EveryPathFiltersEveryChannelPairExactly) {
+  constexpr int kSide = 256;
+  std::vector<std::uint32_t> texels(2 * kSide * kSide);
+  for (int a = 0; a < kSide; ++a) {
+    for (int b = 0; b < kSide; ++b) {
+      texels[2 * a * kSide + b] = argb(255, 255 - a, a, a);
+      texels[(2 * a + 1) * kSide + b] = argb(255, 255 - b, b, b);
+    }
+  }
+  const SoftSpanParams params{SoftImage{texels.data(), kSide, 2 * kSide},
+                              0,
+                              255,
+                              {BlendFactor::SrcAlpha, BlendFactor::InvSrcAlpha}};
+  std::vector<std::uint32_t> color(kSide);
+  std::vector<std::uint16_t> depth(kSide);
+  for (SoftPath path : available_paths()) {
+    for (unsigned f : {0u, 1u, 2u, 3u, 64u, 127u, 128u, 129u, 171u, 200u, 253u, 254u, 255u}) {
+      for (int a = 0; a < kSide; ++a) {
+        std::fill(depth.begin(), depth.end(), std::uint16_t{0xFFFF});
+        const std::int64_t v = (std::int64_t{2 * a} << 32) | (std::int64_t{f} << 24);
+        soft_draw_span(path,
+                       SoftSpan{color.data(), depth.data(), kSide, 0, v, std::int64_t{1} << 32, 0},
+                       params);
+        for (int b = 0; b < kSide; ++b) {
+          const std::uint32_t c = soft_lerp8(a, b, f), r = soft_lerp8(255 - a, 255 - b, f);
+          ASSERT_EQ(color[b], (r << 16) | (c << 8) | c)
+              << "path " << int(path) << " a " << a << " b " << b << " f " << f;
+        }
+      }
+    }
+  }
+}
+
 TEST(VideoSoftTest, TexturesUploadClipReadAndDestroy) {
   SoftDevice d(8, 8);
   PlatTexture t = plat_texture_create(d.v, 4, 3);
