@@ -140,9 +140,10 @@ SpriteRecord* eng_find_sprite(EngHandle handle);
 TextureRecord* eng_find_texture(EngHandle handle);
 
 // Texture helpers shared by the texture sources.
-// Adds a texture record of width × height with a zeroed CPU copy and a device
-// texture; null (record removed) when either cannot be made.
-TextureRecord* eng_texture_add(int width, int height, EngTextureFormat format);
+// Adds a texture record of width × height with a CPU copy (zeroed unless the
+// caller writes every texel itself) and a device texture; null (record
+// removed) when either cannot be made.
+TextureRecord* eng_texture_add(int width, int height, EngTextureFormat format, bool zero = true);
 // Copies the CPU texels to the device texture.
 void eng_texture_upload(TextureRecord* texture);
 // Exact match of colour (0x00BBGGRR) becomes transparent black; the texture

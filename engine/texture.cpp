@@ -19,32 +19,36 @@ bool has_alpha(std::int32_t format) {
   return format == kFormatA8R8G8B8;
 }
 
-// Pixel (x, y), y from the top, of a 24- or 32-bit bottom-up bitmap as
-// 0xAARRGGBB; 24-bit pixels are opaque.
-std::uint32_t bitmap_pixel(const ImgBitmap& bitmap, int x, int y) {
-  const int bytes = bitmap.bits_per_pixel / 8;
-  const std::uint8_t* p =
-      bitmap.pixels + static_cast<std::size_t>(bitmap.height - 1 - y) * bitmap.pitch + x * bytes;
-  const std::uint32_t alpha = bytes == 4 ? p[3] : 0xFFu;
-  return alpha << 24 | std::uint32_t{p[2]} << 16 | std::uint32_t{p[1]} << 8 | p[0];
-}
-
 bool readable(const ImgBitmap* bitmap) {
   return bitmap && bitmap->kind == kImgKindBitmap && bitmap->pixels &&
          (bitmap->bits_per_pixel == 24 || bitmap->bits_per_pixel == 32) && bitmap->width > 0 &&
          bitmap->height > 0 && bitmap->pitch >= bitmap->width * (bitmap->bits_per_pixel / 8);
 }
 
+// One bitmap row (left to right) as 0xAARRGGBB texels; 24-bit pixels are
+// opaque. A 32-bit row is already in texel order, so it is one copy.
+void copy_row(const std::uint8_t* p, int bytes, int width, std::uint32_t* out) {
+  if (bytes == 4) {
+    std::memcpy(out, p, static_cast<std::size_t>(width) * 4);
+    return;
+  }
+  for (int x = 0; x < width; ++x, p += 3)
+    out[x] = kOpaqueBlack | std::uint32_t{p[2]} << 16 | std::uint32_t{p[1]} << 8 | p[0];
+}
+
 // Copies a bitmap into a texture of its size. flip stores the rows upside
 // down; without keep_alpha every texel is opaque.
 void copy_bitmap(const ImgBitmap& bitmap, TextureRecord& texture, bool flip, bool keep_alpha) {
+  const int bytes = bitmap.bits_per_pixel / 8;
+  const auto width = static_cast<std::size_t>(bitmap.width);
   for (int y = 0; y < bitmap.height; ++y) {
     const int row = flip ? bitmap.height - 1 - y : y;
-    std::uint32_t* out = texture.texels + static_cast<std::size_t>(row) * texture.width;
-    for (int x = 0; x < bitmap.width; ++x) {
-      const std::uint32_t texel = bitmap_pixel(bitmap, x, y);
-      out[x] = keep_alpha ? texel : texel | kOpaqueBlack;
-    }
+    std::uint32_t* out = texture.texels + static_cast<std::size_t>(row) * width;
+    const std::uint8_t* in =
+        bitmap.pixels + static_cast<std::size_t>(bitmap.height - 1 - y) * bitmap.pitch;
+    copy_row(in, bytes, bitmap.width, out);
+    if (!keep_alpha && bytes == 4)
+      for (std::size_t x = 0; x < width; ++x) out[x] |= kOpaqueBlack;
   }
 }
 
@@ -63,7 +67,7 @@ TextureRecord* fail(TextureRecord* texture) {
 }
 }  // namespace
 
-TextureRecord* eng_texture_add(int width, int height, EngTextureFormat format) {
+TextureRecord* eng_texture_add(int width, int height, EngTextureFormat format, bool zero) {
   ListHeader* list = g_engine.textures.header;
   PlatVideo* video = g_engine.screen.video;
   if (!list || !video || width < 1 || height < 1 || width > kMaxTextureSide ||
@@ -75,7 +79,7 @@ TextureRecord* eng_texture_add(int width, int height, EngTextureFormat format) {
   texture->width = width;
   texture->height = height;
   texture->texels = static_cast<std::uint32_t*>(
-      rt_heap_alloc(rt_main_heap, static_cast<std::size_t>(width) * height * 4));
+      rt_heap_alloc(rt_main_heap, static_cast<std::size_t>(width) * height * 4, zero));
   texture->texture = texture->texels ? plat_texture_create(video, width, height) : 0;
   if (!texture->texture) {
     eng_texture_remove(texture);
@@ -95,14 +99,17 @@ void eng_texture_remove(TextureRecord* texture) {
 
 void eng_texture_upload(TextureRecord* texture) {
   if (!texture->texture || !g_engine.screen.video) return;
-  plat_texture_upload(g_engine.screen.video, texture->texture, 0, 0, texture->width,
-                      texture->height, texture->texels, texture->width);
+  // The CPU copy stays as it is until the next colour key or the removal,
+  // both of which wait for the device first, so it is read from in place.
+  plat_texture_upload_kept(g_engine.screen.video, texture->texture, texture->texels);
 }
 
 void eng_texture_colour_key(TextureRecord* texture, std::int32_t colour) {
   const auto c = static_cast<std::uint32_t>(colour);
   const std::uint32_t key = kOpaqueBlack | (c & 0xFF) << 16 | (c & 0xFF00) | (c >> 16 & 0xFF);
   const std::size_t count = static_cast<std::size_t>(texture->width) * texture->height;
+  if (texture->texture && g_engine.screen.video)
+    plat_texture_wait(g_engine.screen.video, texture->texture);
   // A texture without alpha reads as opaque; its copy already holds alpha 0xFF.
   std::replace(texture->texels, texture->texels + count, key, 0u);
   texture->format = kFormatA8R8G8B8;
@@ -115,8 +122,8 @@ TextureRecord* eng_texture_load_file(const char* file, bool alpha) {
   const ImgBitmap* bitmap = image ? img_bitmap(image) : nullptr;
   TextureRecord* texture = nullptr;
   if (readable(bitmap))
-    texture =
-        eng_texture_add(bitmap->width, bitmap->height, alpha ? kFormatA8R8G8B8 : kFormatX8R8G8B8);
+    texture = eng_texture_add(bitmap->width, bitmap->height,
+                              alpha ? kFormatA8R8G8B8 : kFormatX8R8G8B8, false);
   if (texture) {
     copy_bitmap(*bitmap, *texture, false, alpha);
     key_black_on_load(*texture);
@@ -137,7 +144,7 @@ EngHandle eng_texture_transfer(std::intptr_t image, int flip, int alpha) {
   if (!bitmap) return 0;
   if (!readable(bitmap)) return reinterpret_cast<EngHandle>(fail(nullptr));
   TextureRecord* texture = eng_texture_add(bitmap->width, bitmap->height,
-                                           alpha == 1 ? kFormatA8R8G8B8 : kFormatX8R8G8B8);
+                                           alpha == 1 ? kFormatA8R8G8B8 : kFormatX8R8G8B8, false);
   if (!texture) return reinterpret_cast<EngHandle>(fail(nullptr));
   copy_bitmap(*bitmap, *texture, flip != 0, alpha == 1);
   eng_texture_upload(texture);

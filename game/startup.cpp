@@ -15,12 +15,12 @@ constexpr std::int32_t kHandleSize = sizeof(std::intptr_t);
 constexpr int kTransparent32 = 0x120;  // 32 bits with a transparent background
 
 // An entity list's element descriptor for explosions: one nested list.
-const RtDescWord kExplosionDesc[] = {kDescList, offsetof(Explosion, particles),
-                                     sizeof(Entity), 0, kTagStruct, kDescEnd};
+const RtDescWord kExplosionDesc[] = {
+    kDescList, offsetof(Explosion, particles), sizeof(Entity), 0, kTagStruct, kDescEnd};
 
 std::intptr_t* handle_table(std::intptr_t** variable, int count) {
-  return static_cast<std::intptr_t*>(rt_array_alloc(kHandleSize, count, kTagInt32, nullptr,
-                                                    reinterpret_cast<void**>(variable)));
+  return static_cast<std::intptr_t*>(
+      rt_array_alloc(kHandleSize, count, kTagInt32, nullptr, reinterpret_cast<void**>(variable)));
 }
 
 std::intptr_t* handle_table_2d(RtArrayVar<2>* variable, int rows, int columns) {
@@ -156,8 +156,8 @@ void load_enemies() {
 void create_lists() {
   GameLists& l = g_lists;
   rt_list_new(sizeof(Explosion), &l.explosions, kExplosionDesc, kTagStruct);
-  for (ListVar* v : {&l.exhaust_particles, &l.energy_particles, &l.shots, &l.enemies,
-                     &l.spawn_markers})
+  for (ListVar* v :
+       {&l.exhaust_particles, &l.energy_particles, &l.shots, &l.enemies, &l.spawn_markers})
     rt_list_new(sizeof(Entity), v, nullptr, kTagStruct);
 }
 
@@ -177,6 +177,9 @@ void game_timers_start() {
 void game_startup(const GameVariant& variant) {
   GameAssets& a = g_assets;
   g_game.variant = &variant;
+  // The music decodes beside the rest of start-up; it is whole long before
+  // the first frame has been shown for a second.
+  snd_set_background_loads(true);
   open_screen(variant);
   initial_values();
   a.music = snd_load(-1, "Sound\\New2.OGG");
@@ -196,9 +199,9 @@ void game_startup(const GameVariant& variant) {
   game_timer_setup();
   game_timers_start();
   g_game.thrusting = 0;
-  g_game.facing = game_bearing(static_cast<float>(g_game.pointer_x),
-                               static_cast<float>(g_game.pointer_y),
-                               static_cast<float>(g_game.aim_x), static_cast<float>(g_game.aim_y));
+  g_game.facing =
+      game_bearing(static_cast<float>(g_game.pointer_x), static_cast<float>(g_game.pointer_y),
+                   static_cast<float>(g_game.aim_x), static_cast<float>(g_game.aim_y));
   for (int i = 0; i < 15; ++i) game_marker_spawn(static_cast<std::int8_t>(rt_random(2) + 1));
   eng_sprite_set_depth(a.circle_sprite, 0);
   snd_play(a.music, 1, 30);

@@ -141,7 +141,7 @@ PlatAudioBuffer* plat_audio_buffer_create(const PlatPcmFormat& format, std::uint
   auto* data = static_cast<std::uint8_t*>(std::malloc(bytes));
   if (!data) return nullptr;
   if (silent) std::memset(data, format.bits_per_sample == 8 ? 0x80 : 0, bytes);
-  auto* s = new PlatAudioSamples{data, bytes, format, 1, 0, {}};
+  auto* s = new PlatAudioSamples{data, bytes, format, 1, 0, {}, bytes};
   auto* b = new_buffer();
   b->samples = s;
   b->frequency = format.samples_per_sec;
@@ -237,6 +237,13 @@ T with_live(PlatAudioBuffer* buffer, T absent, Use use) {
   return b ? use(b) : absent;
 }
 }  // namespace
+
+bool plat_audio_buffer_set_filled(PlatAudioBuffer* buffer, std::uint32_t bytes) {
+  return with_live(buffer, false, [&](PlatAudioBuffer* b) {
+    b->samples->filled = std::min(bytes, b->samples->size);
+    return true;
+  });
+}
 
 bool plat_audio_buffer_play(PlatAudioBuffer* buffer, bool looping) {
   return with_live(buffer, false, [&](PlatAudioBuffer* b) {

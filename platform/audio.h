@@ -57,6 +57,12 @@ bool plat_audio_buffer_lock(PlatAudioBuffer* buffer, std::uint32_t offset, std::
                             void** region, std::uint32_t* region_bytes);
 bool plat_audio_buffer_unlock(PlatAudioBuffer* buffer, void* region, std::uint32_t region_bytes);
 
+// For samples written while they may already play: only the first bytes
+// (whole frames) count as filled, and the cursor of every buffer over these
+// samples waits at their end, playing silence, until more are marked. A new
+// buffer is filled whole.
+bool plat_audio_buffer_set_filled(PlatAudioBuffer* buffer, std::uint32_t bytes);
+
 bool plat_audio_buffer_play(PlatAudioBuffer* buffer, bool looping);
 bool plat_audio_buffer_stop(PlatAudioBuffer* buffer);
 // Byte offsets of the play cursor, whole frames.

@@ -65,8 +65,13 @@ void mix_voice(PlatAudioBuffer* b, float* acc, int count) {
   const std::uint64_t step = (static_cast<std::uint64_t>(b->frequency) << 32) / kPlatAudioRate;
   const bool silent = s->direct_locks > 0;
   const float gl = b->gain_left, gr = b->gain_right;
+  // Samples still being written: the cursor waits where they end, short of
+  // the neighbours the interpolation reads.
+  const std::int64_t filled = s->filled / s->format.block_align;
+  const std::int64_t wait_at = filled < frames ? std::max<std::int64_t>(filled - 2, 0) : frames;
   std::uint64_t pos = b->position;
   for (int k = 0; k < count; ++k) {
+    if (static_cast<std::int64_t>(pos >> 32) >= wait_at && wait_at < frames) break;
     if (pos >= end) {
       if (!b->looping) break;
       pos %= end;

@@ -22,6 +22,7 @@ struct PlatAudioSamples {
   int refs;
   int direct_locks;  // while non-zero the mixer plays these samples as silence
   std::vector<PlatAudioLock> locks;
+  std::uint32_t filled;  // bytes from the start that hold samples; cursors wait there
 };
 
 struct PlatAudioBuffer {

@@ -3,6 +3,7 @@
 #include "platform/display.h"
 
 #include <SDL.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <array>
@@ -46,6 +47,26 @@ void centre_in(const SDL_Rect& area, int w, int h, int* x, int* y) {
   *y = area.y + (area.h - h) / 2;
 }
 
+// A lost X connection ends the program here and now. Xlib's own handler
+// calls exit(), whose clean-up talks to the dead display again, or waits for
+// the render thread stuck inside the driver: the program would hang. The
+// message and _exit are all that is safe from here, on whichever thread.
+int on_display_lost(void*) {
+  static const char kMessage[] = "lost the connection to the X display; ending\n";
+  [[maybe_unused]] const ssize_t n = write(STDERR_FILENO, kMessage, sizeof kMessage - 1);
+  _exit(kPlatExitDisplayLost);
+}
+
+void catch_display_loss() {
+  const char* driver = SDL_GetCurrentVideoDriver();
+  if (!driver || std::strcmp(driver, "x11") != 0) return;
+  void* lib = SDL_LoadObject("libX11.so.6");
+  using Handler = int (*)(void*);
+  auto set = reinterpret_cast<Handler (*)(Handler)>(
+      lib ? SDL_LoadFunction(lib, "XSetIOErrorHandler") : nullptr);
+  if (set) set(on_display_lost);
+}
+
 // SDL keeps process-wide state (threads, the session-bus connection) until
 // SDL_Quit; ending it at exit stops leak checkers reporting it as lost.
 void quit_at_exit() {
@@ -78,6 +99,7 @@ bool plat_display_init() {
   }
   probed_none = false;
   g_video_up = true;
+  catch_display_loss();
   static bool quit_registered = false;
   if (!quit_registered) {
     quit_registered = true;
@@ -135,8 +157,15 @@ PlatWindow* plat_window_create(const char* title, int x, int y, int width, int h
   return window;
 }
 
+void plat_window_set_destroy_hook(PlatWindow* window, PlatWindowDestroyHook hook, void* context) {
+  if (!window) return;
+  window->destroy_hook = hook;
+  window->destroy_context = context;
+}
+
 void plat_window_destroy(PlatWindow* window) {
   if (!window) return;
+  if (window->destroy_hook) window->destroy_hook(window->destroy_context);
   if (window->grab_wanted && window->focused) SDL_SetRelativeMouseMode(SDL_FALSE);
   SDL_DestroyWindow(window->sdl);
   delete window;

@@ -18,7 +18,10 @@ enum PlatWindowFlag : unsigned {
 };
 
 // Starts SDL's video subsystem if it is not running; false without a display.
+// Once it runs on X11, losing the connection to the X server ends the
+// program at once with kPlatExitDisplayLost and a line on standard error.
 bool plat_display_init();
+inline constexpr int kPlatExitDisplayLost = 3;
 // Stops it again once no window is left.
 void plat_display_quit();
 bool plat_display_available();
@@ -28,6 +31,10 @@ bool plat_display_available();
 PlatWindow* plat_window_create(const char* title, int x, int y, int width, int height,
                                unsigned flags, PlatWindow* parent);
 void plat_window_destroy(PlatWindow* window);
+// A device drawing into a window is told before the window is destroyed, so
+// that nothing it has queued reaches a window that is gone. One per window.
+using PlatWindowDestroyHook = void (*)(void* context);
+void plat_window_set_destroy_hook(PlatWindow* window, PlatWindowDestroyHook hook, void* context);
 void plat_window_show(PlatWindow* window, bool shown);
 bool plat_window_visible(PlatWindow* window);
 // Whether the window has a title bar and frame.

@@ -2,6 +2,7 @@
 // display has one, else the desktop's own mode with the picture letterboxed.
 #include <SDL.h>
 #include <SDL_syswm.h>
+#include <X11/Xatom.h>
 
 #include "platform/display.h"
 #include "platform/display_internal.h"
@@ -35,38 +36,82 @@ struct X11Calls {
   int (*move_resize)(Display*, Window, int, int, unsigned, unsigned);
   int (*raise)(Display*, Window);
   int (*flush)(Display*);
+  int (*sync)(Display*, Bool);
+  Atom (*intern_atom)(Display*, const char*, Bool);
+  int (*get_property)(Display*, Window, Atom, long, long, Bool, Atom, Atom*, int*, unsigned long*,
+                      unsigned long*, unsigned char**);
+  int (*free)(void*);
+  Window (*root)(Display*);
 };
+
+template <typename F>
+void load(void* lib, F*& f, const char* name) {
+  f = reinterpret_cast<F*>(SDL_LoadFunction(lib, name));
+}
 
 const X11Calls* x11_calls() {
   static const X11Calls calls = [] {
     X11Calls c{};
     void* lib = SDL_LoadObject("libX11.so.6");
     if (!lib) return c;
-    c.move_resize =
-        reinterpret_cast<decltype(c.move_resize)>(SDL_LoadFunction(lib, "XMoveResizeWindow"));
-    c.raise = reinterpret_cast<decltype(c.raise)>(SDL_LoadFunction(lib, "XRaiseWindow"));
-    c.flush = reinterpret_cast<decltype(c.flush)>(SDL_LoadFunction(lib, "XFlush"));
+    load(lib, c.move_resize, "XMoveResizeWindow");
+    load(lib, c.raise, "XRaiseWindow");
+    load(lib, c.flush, "XFlush");
+    load(lib, c.sync, "XSync");
+    load(lib, c.intern_atom, "XInternAtom");
+    load(lib, c.get_property, "XGetWindowProperty");
+    load(lib, c.free, "XFree");
+    load(lib, c.root, "XDefaultRootWindow");
     return c;
   }();
-  return calls.move_resize && calls.raise && calls.flush ? &calls : nullptr;
+  const bool all = calls.move_resize && calls.raise && calls.flush && calls.sync &&
+                   calls.intern_atom && calls.get_property && calls.free && calls.root;
+  return all ? &calls : nullptr;
+}
+
+// The X display and window of an SDL window on X11; false elsewhere.
+bool x11_window(PlatWindow* window, Display** display, Window* xwindow) {
+  SDL_SysWMinfo info;
+  SDL_VERSION(&info.version);
+  if (!SDL_GetWindowWMInfo(window->sdl, &info) || info.subsystem != SDL_SYSWM_X11) return false;
+  *display = info.info.x11.display;
+  *xwindow = info.info.x11.window;
+  return true;
 }
 
 // Full screen on X11 is a request to the window manager; where none runs
 // (kiosks, virtual displays) nothing would happen, so the window also asks
 // for the display's whole area itself. A window manager treats that as the
-// geometry full screen gives anyway.
-void cover_display(PlatWindow* window, int display) {
-  SDL_SysWMinfo info;
-  SDL_VERSION(&info.version);
+// geometry full screen gives anyway. False when it could not ask.
+bool cover_display(PlatWindow* window, int display) {
+  Display* x = nullptr;
+  Window w = 0;
   SDL_Rect bounds{};
-  if (!SDL_GetWindowWMInfo(window->sdl, &info) || info.subsystem != SDL_SYSWM_X11) return;
-  if (SDL_GetDisplayBounds(display, &bounds) != 0) return;
   const X11Calls* x11 = x11_calls();
-  if (!x11) return;
-  x11->move_resize(info.info.x11.display, info.info.x11.window, bounds.x, bounds.y,
-                   static_cast<unsigned>(bounds.w), static_cast<unsigned>(bounds.h));
-  x11->raise(info.info.x11.display, info.info.x11.window);
-  x11->flush(info.info.x11.display);
+  if (!x11 || !x11_window(window, &x, &w) || SDL_GetDisplayBounds(display, &bounds) != 0)
+    return false;
+  x11->move_resize(x, w, bounds.x, bounds.y, static_cast<unsigned>(bounds.w),
+                   static_cast<unsigned>(bounds.h));
+  x11->raise(x, w);
+  x11->sync(x, False);
+  return true;
+}
+
+// Whether an EWMH window manager runs on the window's X display.
+bool window_manager_runs(PlatWindow* window) {
+  Display* x = nullptr;
+  Window w = 0;
+  const X11Calls* x11 = x11_calls();
+  if (!x11 || !x11_window(window, &x, &w)) return true;  // not X11: SDL's own way
+  const Atom check = x11->intern_atom(x, "_NET_SUPPORTING_WM_CHECK", False);
+  Atom type = 0;
+  int format = 0;
+  unsigned long count = 0, after = 0;
+  unsigned char* data = nullptr;
+  const int rc = x11->get_property(x, x11->root(x), check, 0, 1, False, XA_WINDOW, &type, &format,
+                                   &count, &after, &data);
+  if (data) x11->free(data);
+  return rc == Success && type == XA_WINDOW && count == 1;
 }
 
 void remember_windowed(PlatWindow* window) {
@@ -113,6 +158,14 @@ PlatFullscreen plat_window_set_fullscreen(PlatWindow* window, bool on, int width
       cover_display(window, window_display(window));
       return window->fullscreen;
     }
+  }
+  // Without a window manager SDL's request goes unanswered, and SDL waits
+  // 100 ms for an answer before it returns; the window takes the display's
+  // area itself there, and SDL learns its new size from the events.
+  if (!window_manager_runs(window) && cover_display(window, window_display(window))) {
+    SDL_PumpEvents();
+    window->fullscreen = PlatFullscreen::Desktop;
+    return window->fullscreen;
   }
   if (SDL_SetWindowFullscreen(window->sdl, SDL_WINDOW_FULLSCREEN_DESKTOP) == 0) {
     window->fullscreen = PlatFullscreen::Desktop;

@@ -13,6 +13,8 @@ struct PlatWindow {
   PlatFullscreen fullscreen;
   int windowed_x, windowed_y;  // client geometry to restore after full screen
   int windowed_w, windowed_h;
+  PlatWindowDestroyHook destroy_hook;  // told before the window goes
+  void* destroy_context;
 };
 
 // Key of the SDL window data that leads back to the PlatWindow.

@@ -2,6 +2,7 @@
 // operation table (a null device does nothing), and the rules both back
 // ends share: blend-factor resolution, quad corners, present pacing.
 #include <malloc.h>
+#include <sys/mman.h>
 #include <time.h>
 
 #include <cmath>
@@ -147,6 +148,38 @@ void plat_video_tune_allocator() {
   });
 }
 
+namespace {
+constexpr std::size_t kHeapPiece = 16u << 20;  // under the mmap threshold: heap memory
+}  // namespace
+
+std::vector<void*> plat_heap_reserve(std::size_t bytes) {
+  std::vector<void*> pieces;
+  for (std::size_t done = 0; done < bytes; done += kHeapPiece) {
+    void* p = std::malloc(kHeapPiece);
+    if (p == nullptr) break;
+    pieces.push_back(p);
+  }
+  return pieces;
+}
+
+void plat_heap_prefault(const std::vector<void*>& pieces) {
+#if !defined(__SANITIZE_ADDRESS__) && !defined(__SANITIZE_THREAD__)
+  // (The sanitizers' allocators neither keep nor reuse memory this way.)
+  constexpr std::uintptr_t kHuge = 2u << 20, kPage = 4096;
+  for (void* p : pieces) {
+    const auto begin = reinterpret_cast<std::uintptr_t>(p);
+    const std::uintptr_t end = begin + kHeapPiece;
+    const std::uintptr_t first = (begin + kHuge - 1) & ~(kHuge - 1);
+    const std::uintptr_t last = end & ~(kHuge - 1);
+    // Advice only: where the kernel has no huge pages the touch below
+    // faults small pages, as the later use would have.
+    if (last > first) madvise(reinterpret_cast<void*>(first), last - first, MADV_HUGEPAGE);
+    for (std::uintptr_t a = begin; a < end; a += kPage) *reinterpret_cast<volatile char*>(a) = 0;
+  }
+#endif
+  for (auto it = pieces.rbegin(); it != pieces.rend(); ++it) std::free(*it);
+}
+
 bool plat_video_gl_wanted() {
   return env_backend() != PlatVideoBackend::Soft;
 }
@@ -187,6 +220,20 @@ void plat_texture_upload(PlatVideo* video, PlatTexture texture, int x, int y, in
   if (video == nullptr || texels == nullptr || width <= 0 || height <= 0) return;
   if (pitch_texels < width) return;
   video->ops->texture_upload(video, texture, x, y, width, height, texels, pitch_texels);
+}
+
+void plat_texture_upload_kept(PlatVideo* video, PlatTexture texture, const std::uint32_t* texels) {
+  if (video == nullptr || texels == nullptr) return;
+  if (video->backend == PlatVideoBackend::GL) {
+    gl_texture_upload_kept(video, texture, texels);
+    return;
+  }
+  const int w = plat_texture_width(video, texture), h = plat_texture_height(video, texture);
+  plat_texture_upload(video, texture, 0, 0, w, h, texels, w);
+}
+
+void plat_texture_wait(PlatVideo* video, PlatTexture texture) {
+  if (video != nullptr && video->backend == PlatVideoBackend::GL) gl_texture_wait(video, texture);
 }
 
 void plat_texture_read(PlatVideo* video, PlatTexture texture, std::uint32_t* out) {
@@ -256,11 +303,10 @@ int plat_video_present(PlatVideo* video) {
 
 void plat_video_set_vsync(PlatVideo* video, bool on) {
   if (video == nullptr) return;
-  // The back end first: a gl device's render thread is idle after it, so
-  // the pacer it uses can be reset here.
   video->ops->set_vsync(video, on);
   video->vsync = on;
-  video->pacer.reset();
+  // A gl device's render thread paces its presents and resets the pacer itself.
+  if (video->backend != PlatVideoBackend::GL) video->pacer.reset();
 }
 
 int plat_video_width(const PlatVideo* video) {

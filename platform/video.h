@@ -75,6 +75,13 @@ void plat_texture_destroy(PlatVideo* video, PlatTexture texture);
 // row length in texels.
 void plat_texture_upload(PlatVideo* video, PlatTexture texture, int x, int y, int width, int height,
                          const std::uint32_t* texels, int pitch_texels);
+// Writes the whole texture from texels (rows top-down, width × height) that
+// the caller keeps alive and unchanged until plat_texture_wait or
+// plat_texture_destroy for this texture returns: the device may read them
+// later, on its own thread, while the caller goes on.
+void plat_texture_upload_kept(PlatVideo* video, PlatTexture texture, const std::uint32_t* texels);
+// Returns once the device is done reading the texels of a kept upload.
+void plat_texture_wait(PlatVideo* video, PlatTexture texture);
 // Reads the whole texture, rows top-down, width × height texels.
 void plat_texture_read(PlatVideo* video, PlatTexture texture, std::uint32_t* out);
 int plat_texture_width(PlatVideo* video, PlatTexture texture);

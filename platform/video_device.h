@@ -4,6 +4,7 @@
 #pragma once
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "platform/video.h"
 
@@ -89,6 +90,10 @@ int plat_video_refresh_hz(PlatWindow* window);
 PlatVideo* plat_video_soft_create(PlatWindow* window, int width, int height);
 PlatVideo* plat_video_gl_create(PlatWindow* window, int width, int height);
 
+// The gl device's uploads from kept texels (see plat_texture_upload_kept).
+void gl_texture_upload_kept(PlatVideo* video, PlatTexture texture, const std::uint32_t* texels);
+void gl_texture_wait(PlatVideo* video, PlatTexture texture);
+
 // CPU seconds the gl device's render thread has used; 0 for soft.
 double plat_video_render_thread_seconds(PlatVideo* video);
 
@@ -96,3 +101,12 @@ double plat_video_render_thread_seconds(PlatVideo* video);
 // of being returned to the kernel and faulted in again each frame. Once per
 // process; the gl device calls it, and benchmarks call it for their peers.
 void plat_video_tune_allocator();
+// Fresh memory costs a page fault per 4 KB on first touch, and start-up
+// fills tens of megabytes (pictures, their textures, the decoded music).
+// plat_heap_reserve takes that much from the calling thread's heap in
+// pieces; plat_heap_prefault (on any thread) maps the pieces, in huge pages
+// where the kernel gives them, and frees them back. Under the allocator
+// setting above the heap keeps them, so later allocations of the reserving
+// thread reuse mapped memory.
+std::vector<void*> plat_heap_reserve(std::size_t bytes);
+void plat_heap_prefault(const std::vector<void*>& pieces);

@@ -6,17 +6,10 @@
 // for the render thread; the others only queue work for it.
 #include <algorithm>
 #include <cmath>
-#include <new>
 
 #include "platform/video_gl.h"
 
 namespace {
-
-GlTexture* find(GlVideo* g, PlatTexture handle) {
-  if (handle <= 0 || handle > static_cast<PlatTexture>(g->textures.size())) return nullptr;
-  GlTexture* t = &g->textures[static_cast<std::size_t>(handle - 1)];
-  return t->id != 0 ? t : nullptr;
-}
 
 GLenum gl_factor(BlendFactor f) {
   switch (f) {
@@ -78,12 +71,13 @@ void draw_quads(GlVideo* g, const GlFrame& f) {
   glDepthMask(GL_TRUE);
   glEnable(GL_BLEND);
   glActiveTexture(GL_TEXTURE0);
-  GLuint bound = 0;
+  PlatTexture bound = 0;
   int kind = -1;
   BlendPair blend{};
   bool blend_set = false;
   for (const GlBatch& b : f.batches) {
-    if (b.texture != bound) glBindTexture(GL_TEXTURE_RECTANGLE, bound = b.texture);
+    if (b.texture != bound)
+      glBindTexture(GL_TEXTURE_RECTANGLE, gl_texture_name(g, bound = b.texture));
     if (!blend_set || !(b.blend == blend)) {
       blend = b.blend;
       blend_set = true;
@@ -187,9 +181,11 @@ std::unique_ptr<GlFrame> take_frame(GlVideo* g) {
   return f;
 }
 
+}  // namespace
+
 // Hands the recorded quads (and overlay) to the render thread, keeping the
 // order with every later call.
-void submit(GlVideo* g) {
+void gl_submit(GlVideo* g) {
   if (g->frame == nullptr || (g->frame->batches.empty() && g->frame->overlay.empty())) return;
   GlFrame* f = g->frame.release();
   g->worker.post([g, f] {
@@ -201,92 +197,7 @@ void submit(GlVideo* g) {
   g->frame = take_frame(g);
 }
 
-GLuint create_texture_now(int width, int height) {
-  std::vector<std::uint32_t> zeros;
-  try {
-    zeros.assign(static_cast<std::size_t>(width) * height, 0u);
-  } catch (const std::bad_alloc&) {
-    return 0;
-  }
-  while (glGetError() != GL_NO_ERROR) {
-  }
-  GLuint id = 0;
-  glGenTextures(1, &id);
-  glBindTexture(GL_TEXTURE_RECTANGLE, id);
-  glTexParameteri(GL_TEXTURE_RECTANGLE, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
-  glTexParameteri(GL_TEXTURE_RECTANGLE, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
-  glTexParameteri(GL_TEXTURE_RECTANGLE, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
-  glTexParameteri(GL_TEXTURE_RECTANGLE, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
-  glTexImage2D(GL_TEXTURE_RECTANGLE, 0, GL_RGBA8, width, height, 0, GL_BGRA,
-               GL_UNSIGNED_INT_8_8_8_8_REV, zeros.data());
-  if (glGetError() != GL_NO_ERROR) {
-    glDeleteTextures(1, &id);
-    return 0;
-  }
-  return id;
-}
-
-PlatTexture texture_create(PlatVideo* v, int width, int height) {
-  GlVideo* g = gl_video(v);
-  if (width > g->max_texture || height > g->max_texture) return 0;
-  GLuint id = 0;
-  g->worker.call([&] { id = create_texture_now(width, height); });
-  if (id == 0) return 0;
-  std::size_t slot = 0;
-  while (slot < g->textures.size() && g->textures[slot].id != 0) ++slot;
-  if (slot == g->textures.size()) g->textures.emplace_back();
-  g->textures[slot] = GlTexture{id, width, height};
-  return static_cast<PlatTexture>(slot + 1);
-}
-
-void texture_destroy(PlatVideo* v, PlatTexture handle) {
-  GlVideo* g = gl_video(v);
-  GlTexture* t = find(g, handle);
-  if (t == nullptr) return;
-  submit(g);  // quads recorded so far still use it
-  const GLuint id = t->id;
-  g->worker.post([id] { glDeleteTextures(1, &id); });
-  *t = GlTexture{};
-}
-
-void texture_upload(PlatVideo* v, PlatTexture handle, int x, int y, int width, int height,
-                    const std::uint32_t* texels, int pitch) {
-  GlVideo* g = gl_video(v);
-  GlTexture* t = find(g, handle);
-  if (t == nullptr) return;
-  const int x0 = std::max(x, 0), y0 = std::max(y, 0);
-  const int x1 = std::min(x + width, t->width), y1 = std::min(y + height, t->height);
-  if (x0 >= x1 || y0 >= y1) return;
-  submit(g);  // quads recorded before the upload show the old texels
-  const std::uint32_t* first = texels + static_cast<std::size_t>(y0 - y) * pitch + (x0 - x);
-  const GLuint id = t->id;
-  g->worker.call([&] {
-    glBindTexture(GL_TEXTURE_RECTANGLE, id);
-    glPixelStorei(GL_UNPACK_ROW_LENGTH, pitch);
-    glTexSubImage2D(GL_TEXTURE_RECTANGLE, 0, x0, y0, x1 - x0, y1 - y0, GL_BGRA,
-                    GL_UNSIGNED_INT_8_8_8_8_REV, first);
-    glPixelStorei(GL_UNPACK_ROW_LENGTH, 0);
-  });
-}
-
-void texture_read(PlatVideo* v, PlatTexture handle, std::uint32_t* out) {
-  GlVideo* g = gl_video(v);
-  GlTexture* t = find(g, handle);
-  if (t == nullptr) return;
-  const GLuint id = t->id;
-  g->worker.call([&] {
-    glBindTexture(GL_TEXTURE_RECTANGLE, id);
-    glGetTexImage(GL_TEXTURE_RECTANGLE, 0, GL_BGRA, GL_UNSIGNED_INT_8_8_8_8_REV, out);
-  });
-}
-
-bool texture_size(PlatVideo* v, PlatTexture handle, int* width, int* height) {
-  GlTexture* t = find(gl_video(v), handle);
-  if (t == nullptr) return false;
-  *width = t->width;
-  *height = t->height;
-  return true;
-}
+namespace {
 
 void begin_frame(PlatVideo* v) {
   GlVideo* g = gl_video(v);
@@ -300,18 +211,10 @@ void begin_frame(PlatVideo* v) {
   });
 }
 
-void draw_quad(PlatVideo* v, const PlatQuad& q) {
-  GlVideo* g = gl_video(v);
-  const GlTexture* t = find(g, q.texture);
-  GlSprite sprite;
-  double box[4];
-  if (t == nullptr || !sprite_for(g, q, &sprite, box)) return;
-  GlFrame& f = *g->frame;
-  // A point is clipped by its centre, so only quads centred on the buffer
-  // and small enough go as points; the others as their bounding box,
-  // clamped to the buffer.
-  const bool point = sprite.size <= g->max_point && sprite.x > 0 && sprite.x < g->width &&
-                     sprite.y > 0 && sprite.y < g->height;
+// Adds a quad to a frame as a point or as its bounding box (clamped to the
+// buffer), extending the last batch when texture, blend and kind match.
+void record(const GlVideo* g, GlFrame& f, PlatTexture texture, GlSprite sprite, const double box[4],
+            BlendPair blend, bool point) {
   int first;
   if (point) {
     first = static_cast<int>(f.points.size());
@@ -329,26 +232,39 @@ void draw_quad(PlatVideo* v, const PlatQuad& q) {
       f.boxes.push_back(sprite);
     }
   }
-  const BlendPair blend = plat_blend_resolve(q.src_blend, q.dst_blend);
   if (!f.batches.empty()) {
     GlBatch& last = f.batches.back();
-    if (last.texture == t->id && last.blend == blend && last.points == point &&
+    if (last.texture == texture && last.blend == blend && last.points == point &&
         last.first + last.count == first) {
       ++last.count;
       return;
     }
   }
-  f.batches.push_back({t->id, blend, point, first, 1});
+  f.batches.push_back({texture, blend, point, first, 1});
+}
+
+void draw_quad(PlatVideo* v, const PlatQuad& q) {
+  GlVideo* g = gl_video(v);
+  GlTexture* t = gl_texture_find(g, q.texture);
+  GlSprite sprite;
+  double box[4];
+  if (t == nullptr || !sprite_for(g, q, &sprite, box)) return;
+  gl_texture_give_storage(g, t);  // queued ahead of the frame that draws it
+  // A point is clipped by its centre, so only quads centred on the buffer
+  // and small enough go as points; the others as their bounding box.
+  const bool point = sprite.size <= g->max_point && sprite.x > 0 && sprite.x < g->width &&
+                     sprite.y > 0 && sprite.y < g->height;
+  record(g, *g->frame, q.texture, sprite, box, plat_blend_resolve(q.src_blend, q.dst_blend), point);
 }
 
 void end_frame(PlatVideo* v) {
-  submit(gl_video(v));
+  gl_submit(gl_video(v));
 }
 
 void overlay_fill(PlatVideo* v, int left, int top, int right, int bottom, std::uint32_t value) {
   GlVideo* g = gl_video(v);
   g->frame->overlay.push_back({left, top, right, bottom, value});
-  if (!g->in_frame) submit(g);  // outside a frame: at once
+  if (!g->in_frame) gl_submit(g);  // outside a frame: at once
 }
 
 void overlay_pixel(PlatVideo* v, int x, int y, std::uint32_t value) {
@@ -358,7 +274,7 @@ void overlay_pixel(PlatVideo* v, int x, int y, std::uint32_t value) {
 // GL rows count from the bottom: read, then turn top-down.
 void read_back(PlatVideo* v, std::uint32_t* out) {
   GlVideo* g = gl_video(v);
-  submit(g);
+  gl_submit(g);
   g->worker.call([g, out] {
     g->scratch.resize(static_cast<std::size_t>(g->width) * g->height);
     glBindFramebuffer(GL_READ_FRAMEBUFFER, g->fbo);
@@ -375,7 +291,7 @@ void read_back(PlatVideo* v, std::uint32_t* out) {
 
 void finish(PlatVideo* v) {
   GlVideo* g = gl_video(v);
-  submit(g);
+  gl_submit(g);
   g->worker.call([] { glFinish(); });
 }
 
@@ -386,8 +302,39 @@ void gl_draw_frame(GlVideo* g, GlFrame& frame) {
   apply_overlay(g, frame.overlay);
 }
 
+void gl_warm_up(GlVideo* g) {
+  const PlatTexture texture = gl_texture_scratch(g);
+  GlFrame f;
+  // The sprites' two blends, as points and as boxes; then the overlay's
+  // points and fills.
+  const BlendPair blends[] = {plat_blend_resolve(kBlendSrcAlpha, kBlendInvSrcAlpha),
+                              plat_blend_resolve(kBlendSrcAlpha, kBlendDestAlpha)};
+  const PlatQuad q{texture, 0, 0, 1, 1, 0, 0, {1, 0, 0, 1, 1, 1}, 0.5f, 255, 0, 0};
+  GlSprite sprite;
+  double box[4];
+  if (sprite_for(g, q, &sprite, box)) {
+    for (const BlendPair& blend : blends) {
+      record(g, f, texture, sprite, box, blend, true);
+      record(g, f, texture, sprite, box, blend, false);
+    }
+  }
+  f.overlay = {{0, 0, 1, 1, 0}, {0, 0, 2, 2, 0}};
+  gl_draw_frame(g, f);
+  // Both present blits, into the window's back buffer, which the first
+  // present covers again before it is shown.
+  glBindFramebuffer(GL_READ_FRAMEBUFFER, g->fbo);
+  glBindFramebuffer(GL_DRAW_FRAMEBUFFER, 0);
+  glBlitFramebuffer(0, 0, 1, 1, 0, 0, 1, 1, GL_COLOR_BUFFER_BIT, GL_NEAREST);
+  glBlitFramebuffer(0, 0, 2, 2, 0, 0, 3, 3, GL_COLOR_BUFFER_BIT, GL_LINEAR);
+  gl_bind_back_buffer(g);
+  glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+  gl_texture_scratch_end(g);
+  glFlush();
+}
+
 const PlatVideoOps kGlOps = {
-    gl_destroy,   texture_create, texture_destroy, texture_upload, texture_read,
-    texture_size, begin_frame,    draw_quad,       end_frame,      overlay_pixel,
-    overlay_fill, read_back,      finish,          gl_present,     gl_set_vsync,
+    gl_destroy,      gl_texture_create, gl_texture_destroy, gl_texture_upload,
+    gl_texture_read, gl_texture_size,   begin_frame,        draw_quad,
+    end_frame,       overlay_pixel,     overlay_fill,       read_back,
+    finish,          gl_present,        gl_set_vsync,
 };

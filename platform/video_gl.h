@@ -4,6 +4,7 @@
 #include <SDL2/SDL.h>
 #include <epoxy/gl.h>
 
+#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <vector>
@@ -11,9 +12,13 @@
 #include "platform/video_device.h"
 #include "platform/video_gl_worker.h"
 
+// A texture as the caller's thread knows it; its GL name lives on the
+// render thread (GlVideo::names, same slot).
 struct GlTexture {
-  GLuint id = 0;
+  bool live = false;
   int width = 0, height = 0;
+  bool stored = false;            // its storage is made or queued
+  std::uint64_t kept_upload = 0;  // job of the last upload from kept texels
 };
 
 // One quad as the shader sees it, sent as a single point (its bounding
@@ -33,7 +38,7 @@ struct GlSprite {
 // Consecutive quads with the same texture, blend and primitive: one draw
 // call. `first` counts points, or quads of four corners.
 struct GlBatch {
-  GLuint texture;
+  PlatTexture texture;
   BlendPair blend;
   bool points;
   int first, count;
@@ -64,18 +69,20 @@ struct GlVideo : PlatVideo {
   SDL_GLContext context = nullptr;
   bool own_window = false;  // hidden window for off-screen use
   bool video_started = false;
+  std::atomic<bool> failed{false};  // the render thread could not set up
   // Known to the caller's thread: texture sizes, limits, the frame being
   // recorded and frames kept for reuse.
   int max_texture = 0;
   float max_point = 1;              // largest point side the driver draws
-  std::vector<GlTexture> textures;  // handle = index + 1; id 0 = free slot
+  std::vector<GlTexture> textures;  // handle = index + 1
   std::unique_ptr<GlFrame> frame;   // being recorded
   std::mutex spare_mutex;
   std::vector<std::unique_ptr<GlFrame>> spare;  // returned by the render thread
   std::uint64_t last_present = 0;               // job number of the previous present
   GlWorker worker;
   // Used on the render thread only.
-  bool paced = false;  // vsync asked for but the swap does not wait
+  std::vector<GLuint> names;  // texture names by slot; 0: none
+  bool paced = false;         // vsync asked for but the swap does not wait
   // The back buffer: colour without alpha (destination alpha reads as 1)
   // and a depth buffer, kept across presents for read-back.
   GLuint fbo = 0, color_rb = 0, depth_rb = 0;
@@ -92,10 +99,38 @@ inline GlVideo* gl_video(PlatVideo* v) {
   return static_cast<GlVideo*>(v);
 }
 
+// Hands the recorded quads and overlay to the render thread.
+void gl_submit(GlVideo* g);
+
+// Textures (video_gl_texture.cpp). A live texture of the handle, or null.
+GlTexture* gl_texture_find(GlVideo* g, PlatTexture handle);
+// On the render thread: the GL name of a handle, 0 for none.
+GLuint gl_texture_name(GlVideo* g, PlatTexture handle);
+// Queues transparent black storage for a texture that has none yet.
+void gl_texture_give_storage(GlVideo* g, GlTexture* t);
+PlatTexture gl_texture_create(PlatVideo* v, int width, int height);
+void gl_texture_destroy(PlatVideo* v, PlatTexture handle);
+void gl_texture_upload(PlatVideo* v, PlatTexture handle, int x, int y, int width, int height,
+                       const std::uint32_t* texels, int pitch);
+void gl_texture_read(PlatVideo* v, PlatTexture handle, std::uint32_t* out);
+bool gl_texture_size(PlatVideo* v, PlatTexture handle, int* width, int* height);
+// On the render thread: a 1 × 1 texture under a handle of its own for the
+// warm-up, and its end; and the deletion of every texture name.
+PlatTexture gl_texture_scratch(GlVideo* g);
+void gl_texture_scratch_end(GlVideo* g);
+void gl_texture_delete_all(GlVideo* g);
+
 // On the render thread: draws a recorded frame's quads, then its overlay.
 void gl_draw_frame(GlVideo* g, GlFrame& frame);
-// Builds programs, buffers and the back buffer; false with the error set.
-bool gl_create_objects(GlVideo* g);
+// Builds the programs and reads the limits; false with the error set.
+bool gl_create_programs(GlVideo* g);
+// On the render thread: buffers and the back buffer, cleared; false when
+// the back buffer cannot be made.
+bool gl_create_targets(GlVideo* g);
+// On the render thread: draws each kind of quad, the overlay and both
+// present blits once, off-picture, so the driver compiles them now rather
+// than during the first frame.
+void gl_warm_up(GlVideo* g);
 void gl_delete_objects(GlVideo* g);
 void gl_bind_back_buffer(GlVideo* g);
 // On the render thread: shows the back buffer in a drawable of dw × dh

@@ -5,11 +5,18 @@
 #include <algorithm>
 #include <cstddef>
 #include <string>
+#include <thread>
 
 #include "platform/display.h"
 #include "platform/video_gl.h"
 
 namespace {
+
+// Start-up's fresh memory: about 80 MB of pictures, their CPU copies and the
+// decoded music on the caller's thread, 48 MB of texture storage and back
+// buffer on the render thread.
+constexpr std::size_t kMainHeapPrefault = 80u << 20;
+constexpr std::size_t kRenderHeapPrefault = 48u << 20;
 
 // One vertex per quad (a point covering its bounding box) or per corner of
 // that box; positions in pixels, y down, to clip space; depth 0 … 1.
@@ -199,7 +206,7 @@ bool create_context(GlVideo* g) {
 
 }  // namespace
 
-bool gl_create_objects(GlVideo* g) {
+bool gl_create_programs(GlVideo* g) {
   std::string log;
   g->sprite_program = link(kSpriteVertex, kSpriteFragment, &log);
   g->overlay_program = g->sprite_program ? link(kOverlayVertex, kOverlayFragment, &log) : 0;
@@ -210,15 +217,16 @@ bool gl_create_objects(GlVideo* g) {
   set_scale(g->sprite_program, g->width, g->height);
   glUniform1i(glGetUniformLocation(g->sprite_program, "u_tex"), 0);
   set_scale(g->overlay_program, g->width, g->height);
-  if (!create_back_buffer(g)) {
-    plat_video_set_error("the off-screen back buffer is incomplete");
-    return false;
-  }
-  create_buffers(g);
   glGetIntegerv(GL_MAX_RECTANGLE_TEXTURE_SIZE, &g->max_texture);
   GLfloat points[2] = {1, 1};
   glGetFloatv(GL_POINT_SIZE_RANGE, points);
   g->max_point = std::min(points[1], 256.0f);
+  return glGetError() == GL_NO_ERROR;
+}
+
+bool gl_create_targets(GlVideo* g) {
+  if (!create_back_buffer(g)) return false;
+  create_buffers(g);
   glEnable(GL_PROGRAM_POINT_SIZE);
   glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
   glPixelStorei(GL_PACK_ALIGNMENT, 4);
@@ -235,9 +243,7 @@ void gl_bind_back_buffer(GlVideo* g) {
 }
 
 void gl_delete_objects(GlVideo* g) {
-  for (const GlTexture& t : g->textures) {
-    if (t.id != 0) glDeleteTextures(1, &t.id);
-  }
+  gl_texture_delete_all(g);
   glDeleteProgram(g->sprite_program);
   glDeleteProgram(g->overlay_program);
   const GLuint buffers[] = {g->point_vbo, g->box_vbo, g->box_ebo, g->overlay_vbo};
@@ -251,6 +257,7 @@ void gl_delete_objects(GlVideo* g) {
 
 void gl_destroy(PlatVideo* v) {
   GlVideo* g = gl_video(v);
+  if (g->window != nullptr) plat_window_set_destroy_hook(g->window, nullptr, nullptr);
   auto leave = [g] {
     gl_delete_objects(g);
     SDL_GL_MakeCurrent(g->sdl, nullptr);
@@ -290,7 +297,8 @@ void gl_present_now(GlVideo* g, int dw, int dh, int refresh_hz) {
 // overlaps this one's drawing, and vsync still paces the caller.
 int gl_present(PlatVideo* v) {
   GlVideo* g = gl_video(v);
-  if (g->own_window) return 0;  // off-screen: nothing to show
+  if (g->failed) return -1;
+  if (g->own_window || g->window == nullptr) return 0;  // nothing (left) to show
   // Window state is read here, on the thread that changes it.
   const int hz = plat_video_refresh_hz(g->window);
   int dw = 0, dh = 0;
@@ -303,14 +311,24 @@ int gl_present(PlatVideo* v) {
 
 // Where the swap interval cannot be set (Xvfb among others) the present is
 // paced instead, so a vsync frame never runs faster than the display.
+// The pacer belongs to the render thread, so it starts its schedule anew there.
 void gl_set_vsync_now(GlVideo* g, bool on) {
   const int rc = SDL_GL_SetSwapInterval(on ? 1 : 0);
   g->paced = on && (rc != 0 || SDL_GL_GetSwapInterval() == 0);
+  g->pacer.reset();
 }
 
+// Queued: nothing waits for the render thread to take it.
 void gl_set_vsync(PlatVideo* v, bool on) {
   GlVideo* g = gl_video(v);
-  g->worker.call([g, on] { gl_set_vsync_now(g, on); });
+  g->worker.post([g, on] { gl_set_vsync_now(g, on); });
+}
+
+// The window is going: what is queued runs first, later presents show nothing.
+void gl_window_gone(void* context) {
+  GlVideo* g = static_cast<GlVideo*>(context);
+  if (g->worker.running()) g->worker.call([] {});
+  g->window = nullptr;
 }
 
 PlatVideo* plat_video_gl_create(PlatWindow* window, int width, int height) {
@@ -321,7 +339,9 @@ PlatVideo* plat_video_gl_create(PlatWindow* window, int width, int height) {
   g->window = window;
   g->sdl = window != nullptr ? plat_video_sdl_window(window) : hidden_window(g);
   if (g->sdl == nullptr && window != nullptr) plat_video_set_error("the window has no SDL window");
-  if (g->sdl == nullptr || !create_context(g) || !gl_create_objects(g)) {
+  // The programs are built here: a driver that cannot build them leaves the
+  // choice of another device to the caller.
+  if (g->sdl == nullptr || !create_context(g) || !gl_create_programs(g)) {
     gl_destroy(g);
     return nullptr;
   }
@@ -329,9 +349,25 @@ PlatVideo* plat_video_gl_create(PlatWindow* window, int width, int height) {
   g->ops = &kGlOps;
   g->frame = std::make_unique<GlFrame>();
   gl_set_vsync_now(g, false);
-  // From here on only the render thread touches the context.
+  // From here on only the render thread touches the context. It makes the
+  // back buffer, runs every kind of draw once so the driver has compiled
+  // them before the first frame, and maps the memory start-up will fill:
+  // the caller's heap gets the pictures and the music, the render thread's
+  // the texture storage. The caller goes on meanwhile (opening the screen
+  // waits on the display server) and only waits for it at its first call
+  // that needs an answer.
   SDL_GL_MakeCurrent(g->sdl, nullptr);
-  g->worker.start([g] { SDL_GL_MakeCurrent(g->sdl, g->context); });
+  plat_window_set_destroy_hook(window, gl_window_gone, g);
+  std::thread(plat_heap_prefault, plat_heap_reserve(kMainHeapPrefault)).detach();
+  g->worker.start([g] {
+    SDL_GL_MakeCurrent(g->sdl, g->context);
+    // A back buffer that cannot be made shows as presents that fail.
+    if (gl_create_targets(g))
+      gl_warm_up(g);
+    else
+      g->failed = true;
+    plat_heap_prefault(plat_heap_reserve(kRenderHeapPrefault));
+  });
   return g;
 }
 

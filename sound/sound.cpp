@@ -15,6 +15,7 @@ ObjectTable* g_table = nullptr;
 bool g_output_open = false;
 int g_media_window = 0;
 std::array<std::int32_t, 101> g_volume_table{};
+bool g_background_loads = false;
 
 void build_volume_table() {
   g_volume_table[0] = 0;
@@ -172,6 +173,10 @@ std::int32_t snd_volume_entry(int volume) {
   return volume >= 0 && volume <= 100 ? g_volume_table[volume] : 0;
 }
 
+void snd_set_background_loads(bool on) {
+  g_background_loads = on;
+}
+
 RtHandle snd_load(RtHandle id, const char* path) {
   return snd_load_file(id, path, 0);
 }
@@ -188,6 +193,13 @@ RtHandle snd_load_file(RtHandle id, const char* path, std::uint32_t flags) {
   std::uint32_t size = 0;
   void* memory = read_file(path, &size);
   if (!memory) return 0;
+  std::span<const std::uint8_t> image(static_cast<const std::uint8_t*>(memory), size);
+  // A compressed sound may decode while the caller goes on; the file image
+  // is the decoder's until it is done.
+  SoundDecoderState* decoder = g_background_loads && !snd_is_riff(image)
+                                   ? snd_decoder_open(nullptr, memory, size, 0)
+                                   : nullptr;
+  if (decoder) return snd_decode_in_background(id, decoder, memory);
   RtHandle result = snd_catch_memory(id, memory, size);
   rt_heap_free(rt_heap_main(), memory);
   return result;
@@ -214,11 +226,18 @@ RtHandle snd_play(RtHandle id, std::uint32_t flags, int volume) {
     snd_stream_play(id, rec, flags, volume);
     return 0;
   }
-  if (flags & kSndNewChannel) return snd_play_channel(id, rec, flags, volume);
-  plat_audio_buffer_stop(rec->buffer);
-  plat_audio_buffer_set_position(rec->buffer, 0);
-  if (volume != -1) snd_volume(id, volume);
-  return plat_audio_buffer_play(rec->buffer, flags & kSndLoop) ? 1 : 0;
+  RtHandle result = 0;
+  snd_decode_before_play(rec, [&] {
+    if (flags & kSndNewChannel) {
+      result = snd_play_channel(id, rec, flags, volume);
+      return;
+    }
+    plat_audio_buffer_stop(rec->buffer);
+    plat_audio_buffer_set_position(rec->buffer, 0);
+    if (volume != -1) snd_volume(id, volume);
+    result = plat_audio_buffer_play(rec->buffer, flags & kSndLoop) ? 1 : 0;
+  });
+  return result;
 }
 
 // Drops finished channels, then plays a new duplicate of the main buffer.
@@ -304,6 +323,7 @@ void snd_volume(RtHandle id, int volume) {
 void snd_free(RtHandle id) {
   SoundObject* rec = snd_object(id);
   if (!rec) return;
+  snd_decode_end(rec);
   if (rec->decoder) {
     snd_stream_end(rec);
     snd_decoder_close(rec->decoder);

@@ -32,6 +32,7 @@ struct SoundObject {
   std::atomic<std::uint8_t> run;      // the feeder thread is asked to keep running
   std::atomic<std::uint8_t> alive;    // a feeder thread exists for this sound
   std::uint32_t stream_flags;         // flags of the last play; bit 0 loop
+  struct SndDecodeJob* decoding;      // a file's sound still being decoded into buffer
 };
 
 // A sound decoder: seven operations. Every state it returns begins with a
@@ -58,6 +59,11 @@ void snd_decoders_init();
 ObjectTable* snd_init();
 RtHandle snd_load(RtHandle id, const char* path);
 RtHandle snd_load_file(RtHandle id, const char* path, std::uint32_t flags);
+// With this on, a whole load of a compressed file returns once its buffer
+// exists, and a worker thread decodes into it; the sound plays at once, its
+// cursor waiting wherever decoding has not got to, and freeing it stops the
+// worker. Off (the default), the load returns with everything decoded.
+void snd_set_background_loads(bool on);
 RtHandle snd_catch_memory(RtHandle id, const void* memory, std::uint32_t size);
 RtHandle snd_catch(RtHandle id, const void* memory, std::uint32_t size, std::uint32_t flags);
 RtHandle snd_play(RtHandle id, std::uint32_t flags, int volume);

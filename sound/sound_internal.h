@@ -1,5 +1,7 @@
 // Helpers shared by the sound library's own files.
 #pragma once
+#include <functional>
+
 #include "platform/audio.h"
 #include "sound/sound.h"
 
@@ -18,3 +20,12 @@ RtHandle snd_stream_create(RtHandle id, SoundDecoderState* decoder);
 void snd_stream_play(RtHandle id, SoundObject* rec, std::uint32_t flags, int volume);
 // Asks the feeder thread to end and waits until it has.
 void snd_stream_end(SoundObject* rec);
+
+// Background decoding of a file's sound (decode_job.cpp): enters a silent
+// buffer of the decoded size as sound id and fills it on a worker thread,
+// which owns the decoder and the file image (main heap) from here on.
+RtHandle snd_decode_in_background(RtHandle id, SoundDecoderState* decoder, void* memory);
+// Runs play while no piece of the sound is being written.
+void snd_decode_before_play(SoundObject* rec, const std::function<void()>& play);
+// Stops and joins the worker of a sound still decoding.
+void snd_decode_end(SoundObject* rec);

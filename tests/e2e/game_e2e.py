@@ -348,6 +348,9 @@ def first_frame(game):
     game.key_up("p")
     time.sleep(0.3)
     check(screen is not None and screen.mean() > 1, "the game shows a picture")
+    # The frame the game paused on may still have been on its way to the
+    # screen when the picture above was taken: the screen as it is now.
+    screen = game.capture_screen()
     return screen, game.screenshot(keys=("s",))
 
 

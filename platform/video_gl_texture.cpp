@@ -1,0 +1,194 @@
+// The gl device's textures. The caller's thread keeps each texture's size
+// and state under its handle; the render thread keeps the GL names, so
+// creating, filling and destroying a texture only queue work for it. A
+// texture gets its storage with its first upload when that covers it whole,
+// so a picture uploaded right after creation is written once, never
+// zero-filled first.
+#include <algorithm>
+#include <new>
+
+#include "platform/video_gl.h"
+
+namespace {
+
+std::size_t slot_of(PlatTexture handle) {
+  return static_cast<std::size_t>(handle - 1);
+}
+
+// On the render thread: a texture name with its sampling set, no storage.
+GLuint create_name() {
+  GLuint id = 0;
+  glGenTextures(1, &id);
+  glBindTexture(GL_TEXTURE_RECTANGLE, id);
+  glTexParameteri(GL_TEXTURE_RECTANGLE, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
+  glTexParameteri(GL_TEXTURE_RECTANGLE, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
+  glTexParameteri(GL_TEXTURE_RECTANGLE, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
+  glTexParameteri(GL_TEXTURE_RECTANGLE, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
+  return id;
+}
+
+// On the render thread: storage for the bound texture, filled from texels
+// (rows of pitch texels) or, without them, transparent black.
+void storage_now(int width, int height, const std::uint32_t* texels, int pitch) {
+  std::vector<std::uint32_t> zeros;
+  if (texels == nullptr) {
+    try {
+      zeros.assign(static_cast<std::size_t>(width) * height, 0u);
+    } catch (const std::bad_alloc&) {
+      return;  // no memory: the texture stays without storage
+    }
+    texels = zeros.data();
+    pitch = width;
+  }
+  glPixelStorei(GL_UNPACK_ROW_LENGTH, pitch);
+  glTexImage2D(GL_TEXTURE_RECTANGLE, 0, GL_RGBA8, width, height, 0, GL_BGRA,
+               GL_UNSIGNED_INT_8_8_8_8_REV, texels);
+  glPixelStorei(GL_UNPACK_ROW_LENGTH, 0);
+}
+
+void bind(GlVideo* g, PlatTexture handle) {
+  glBindTexture(GL_TEXTURE_RECTANGLE, gl_texture_name(g, handle));
+}
+
+// Queues an upload of the rectangle (x0, y0)-(x1, y1) from first (rows of
+// pitch texels); returns its job number.
+std::uint64_t post_upload(GlVideo* g, PlatTexture handle, GlTexture* t, int x0, int y0, int x1,
+                          int y1, const std::uint32_t* first, int pitch) {
+  gl_submit(g);  // quads recorded before the upload show the old texels
+  const bool whole = x0 == 0 && y0 == 0 && x1 == t->width && y1 == t->height;
+  if (whole && !t->stored) {
+    t->stored = true;
+    return g->worker.post([g, handle, x1, y1, first, pitch] {
+      bind(g, handle);
+      storage_now(x1, y1, first, pitch);
+    });
+  }
+  gl_texture_give_storage(g, t);
+  return g->worker.post([=] {
+    bind(g, handle);
+    glPixelStorei(GL_UNPACK_ROW_LENGTH, pitch);
+    glTexSubImage2D(GL_TEXTURE_RECTANGLE, 0, x0, y0, x1 - x0, y1 - y0, GL_BGRA,
+                    GL_UNSIGNED_INT_8_8_8_8_REV, first);
+    glPixelStorei(GL_UNPACK_ROW_LENGTH, 0);
+  });
+}
+
+}  // namespace
+
+GlTexture* gl_texture_find(GlVideo* g, PlatTexture handle) {
+  if (handle <= 0 || handle > static_cast<PlatTexture>(g->textures.size())) return nullptr;
+  GlTexture* t = &g->textures[slot_of(handle)];
+  return t->live ? t : nullptr;
+}
+
+GLuint gl_texture_name(GlVideo* g, PlatTexture handle) {
+  const std::size_t slot = slot_of(handle);
+  return handle > 0 && slot < g->names.size() ? g->names[slot] : 0;
+}
+
+void gl_texture_give_storage(GlVideo* g, GlTexture* t) {
+  if (t->stored) return;
+  t->stored = true;
+  const PlatTexture handle = static_cast<PlatTexture>(t - g->textures.data()) + 1;
+  const int w = t->width, h = t->height;
+  g->worker.post([g, handle, w, h] {
+    bind(g, handle);
+    storage_now(w, h, nullptr, 0);
+  });
+}
+
+PlatTexture gl_texture_create(PlatVideo* v, int width, int height) {
+  GlVideo* g = gl_video(v);
+  if (width > g->max_texture || height > g->max_texture) return 0;
+  std::size_t slot = 0;
+  while (slot < g->textures.size() && g->textures[slot].live) ++slot;
+  if (slot == g->textures.size()) g->textures.emplace_back();
+  g->textures[slot] = GlTexture{true, width, height, false, 0};
+  g->worker.post([g, slot] {
+    if (g->names.size() <= slot) g->names.resize(slot + 1, 0);
+    g->names[slot] = create_name();
+  });
+  return static_cast<PlatTexture>(slot + 1);
+}
+
+void gl_texture_destroy(PlatVideo* v, PlatTexture handle) {
+  GlVideo* g = gl_video(v);
+  GlTexture* t = gl_texture_find(g, handle);
+  if (t == nullptr) return;
+  gl_submit(g);  // quads recorded so far still use it
+  g->worker.post([g, handle] {
+    GLuint& name = g->names[slot_of(handle)];
+    glDeleteTextures(1, &name);
+    name = 0;
+  });
+  // The caller frees the texels of a kept upload after this.
+  if (t->kept_upload != 0) g->worker.wait(t->kept_upload);
+  *t = GlTexture{};
+}
+
+void gl_texture_upload(PlatVideo* v, PlatTexture handle, int x, int y, int width, int height,
+                       const std::uint32_t* texels, int pitch) {
+  GlVideo* g = gl_video(v);
+  GlTexture* t = gl_texture_find(g, handle);
+  if (t == nullptr) return;
+  const int x0 = std::max(x, 0), y0 = std::max(y, 0);
+  const int x1 = std::min(x + width, t->width), y1 = std::min(y + height, t->height);
+  if (x0 >= x1 || y0 >= y1) return;
+  const std::uint32_t* first = texels + static_cast<std::size_t>(y0 - y) * pitch + (x0 - x);
+  // The texels are the caller's only until this returns.
+  g->worker.wait(post_upload(g, handle, t, x0, y0, x1, y1, first, pitch));
+}
+
+void gl_texture_upload_kept(PlatVideo* v, PlatTexture handle, const std::uint32_t* texels) {
+  GlVideo* g = gl_video(v);
+  GlTexture* t = gl_texture_find(g, handle);
+  if (t == nullptr) return;
+  t->kept_upload = post_upload(g, handle, t, 0, 0, t->width, t->height, texels, t->width);
+}
+
+void gl_texture_wait(PlatVideo* v, PlatTexture handle) {
+  GlVideo* g = gl_video(v);
+  GlTexture* t = gl_texture_find(g, handle);
+  if (t == nullptr || t->kept_upload == 0) return;
+  g->worker.wait(t->kept_upload);
+  t->kept_upload = 0;
+}
+
+void gl_texture_read(PlatVideo* v, PlatTexture handle, std::uint32_t* out) {
+  GlVideo* g = gl_video(v);
+  GlTexture* t = gl_texture_find(g, handle);
+  if (t == nullptr) return;
+  gl_texture_give_storage(g, t);
+  g->worker.call([&] {
+    bind(g, handle);
+    glGetTexImage(GL_TEXTURE_RECTANGLE, 0, GL_BGRA, GL_UNSIGNED_INT_8_8_8_8_REV, out);
+  });
+}
+
+bool gl_texture_size(PlatVideo* v, PlatTexture handle, int* width, int* height) {
+  GlTexture* t = gl_texture_find(gl_video(v), handle);
+  if (t == nullptr) return false;
+  *width = t->width;
+  *height = t->height;
+  return true;
+}
+
+PlatTexture gl_texture_scratch(GlVideo* g) {
+  const GLuint id = create_name();
+  const std::uint32_t texel = 0x80FFFFFFu;
+  storage_now(1, 1, &texel, 1);
+  g->names.push_back(id);
+  return static_cast<PlatTexture>(g->names.size());
+}
+
+void gl_texture_scratch_end(GlVideo* g) {
+  glDeleteTextures(1, &g->names.back());
+  g->names.pop_back();
+}
+
+void gl_texture_delete_all(GlVideo* g) {
+  for (GLuint& name : g->names) {
+    if (name != 0) glDeleteTextures(1, &name);
+    name = 0;
+  }
+}

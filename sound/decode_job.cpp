@@ -1,0 +1,115 @@
+// Loading a compressed sound from a file may decode it on a worker thread of
+// its own: the load returns with the buffer made and the sound in the table,
+// and the worker fills the buffer a piece at a time, marking how far it has
+// got. Playing such a sound starts at once; its cursor waits wherever the
+// decoder has not got to yet, which at hundreds of times real time it never
+// has to. Freeing the sound stops the worker first.
+#include <algorithm>
+#include <cstring>
+#include <functional>
+#include <mutex>
+#include <thread>
+
+#include "platform/audio.h"
+#include "runtime/heap.h"
+#include "sound/sound_internal.h"
+
+namespace {
+// Bytes decoded under one buffer lock: about 1.5 s of 44.1 kHz stereo.
+constexpr std::uint32_t kPiece = 256u * 1024u;
+}  // namespace
+
+struct SndDecodeJob {
+  PlatAudioBuffer* buffer = nullptr;
+  SoundDecoderState* decoder = nullptr;
+  void* memory = nullptr;  // the file image the decoder reads; the job frees it
+  std::uint32_t total = 0;
+  // Held while a piece of the buffer is locked for writing: a lock taken
+  // while nothing plays writes the samples in place, and the mixer plays
+  // silence over them meanwhile, so a play waits for the piece in hand.
+  std::mutex piece;
+  std::atomic<bool> play_waiting{false};  // a play wants the piece lock next
+  std::atomic<bool> cancel{false};
+  std::thread thread;
+};
+
+namespace {
+
+void decode_all(SndDecodeJob* job) {
+  bool more = true;  // the decoder still gives samples
+  for (std::uint32_t offset = 0; offset < job->total && !job->cancel;) {
+    // The lock is not fair: a waiting play gets it before the next piece.
+    while (job->play_waiting) std::this_thread::yield();
+    std::lock_guard hold(job->piece);
+    void* region = nullptr;
+    std::uint32_t bytes = 0;
+    if (!plat_audio_buffer_lock(job->buffer, offset, std::min(kPiece, job->total - offset), &region,
+                                &bytes))
+      break;  // cannot write: the cursor waits at what is there
+    const std::uint32_t got = more ? snd_decoder_read(job->decoder, region, bytes, 0) : 0;
+    // Data that ends early leaves silence behind it.
+    if (got < bytes) std::memset(static_cast<char*>(region) + got, 0, bytes - got);
+    more = got == bytes;
+    plat_audio_buffer_unlock(job->buffer, region, bytes);
+    offset += bytes;
+    plat_audio_buffer_set_filled(job->buffer, offset);
+  }
+  snd_decoder_close(job->decoder);
+  rt_heap_free(rt_heap_main(), job->memory);
+  job->decoder = nullptr;
+  job->memory = nullptr;
+}
+
+}  // namespace
+
+RtHandle snd_decode_in_background(RtHandle id, SoundDecoderState* decoder, void* memory) {
+  const int channels = snd_decoder_channels(decoder);
+  const std::uint32_t frame = static_cast<std::uint32_t>(channels > 0 ? channels : 1) * 2;
+  std::int64_t bytes = static_cast<std::int64_t>(channels) * snd_decoder_length(decoder) * 2;
+  if (bytes > kSndWholeDecodeLimit) bytes = kSndWholeDecodeLimit;
+  bytes -= bytes % frame;
+  PlatAudioBuffer* buffer = nullptr;
+  if (bytes > 0) {
+    // Every byte is written before it can play: the cursor waits at the
+    // end of what is decoded.
+    buffer = plat_audio_buffer_create(snd_pcm16_format(channels, snd_decoder_rate(decoder)),
+                                      static_cast<std::uint32_t>(bytes), false);
+    if (buffer) plat_audio_buffer_set_filled(buffer, 0);
+  }
+  const RtHandle handle = buffer ? snd_store_buffer(id, buffer) : 0;
+  SoundObject* rec = handle ? snd_object(id == -1 ? handle : id) : nullptr;
+  if (!rec) {
+    snd_decoder_close(decoder);
+    rt_heap_free(rt_heap_main(), memory);
+    return 0;
+  }
+  auto* job = new SndDecodeJob;
+  job->buffer = buffer;
+  job->decoder = decoder;
+  job->memory = memory;
+  job->total = static_cast<std::uint32_t>(bytes);
+  rec->decoding = job;
+  job->thread = std::thread(decode_all, job);
+  return handle;
+}
+
+void snd_decode_before_play(SoundObject* rec, const std::function<void()>& play) {
+  SndDecodeJob* job = rec->decoding;
+  if (!job) {
+    play();
+    return;
+  }
+  job->play_waiting = true;
+  std::lock_guard hold(job->piece);
+  job->play_waiting = false;
+  play();
+}
+
+void snd_decode_end(SoundObject* rec) {
+  SndDecodeJob* job = rec->decoding;
+  if (!job) return;
+  job->cancel = true;
+  job->thread.join();
+  delete job;
+  rec->decoding = nullptr;
+}
