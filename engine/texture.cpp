@@ -107,12 +107,17 @@ void eng_texture_upload(TextureRecord* texture) {
 void eng_texture_colour_key(TextureRecord* texture, std::int32_t colour) {
   const auto c = static_cast<std::uint32_t>(colour);
   const std::uint32_t key = kOpaqueBlack | (c & 0xFF) << 16 | (c & 0xFF00) | (c >> 16 & 0xFF);
-  const std::size_t count = static_cast<std::size_t>(texture->width) * texture->height;
+  std::uint32_t* end = texture->texels + static_cast<std::size_t>(texture->width) * texture->height;
+  // A texture without alpha reads as opaque; its copy already holds alpha 0xFF.
+  texture->format = kFormatA8R8G8B8;
+  // Reading does not disturb an upload still in progress; only a key that
+  // changes texels waits for it and uploads again (a sprite load keys black
+  // that the file load has keyed already).
+  std::uint32_t* first = std::find(texture->texels, end, key);
+  if (first == end) return;
   if (texture->texture && g_engine.screen.video)
     plat_texture_wait(g_engine.screen.video, texture->texture);
-  // A texture without alpha reads as opaque; its copy already holds alpha 0xFF.
-  std::replace(texture->texels, texture->texels + count, key, 0u);
-  texture->format = kFormatA8R8G8B8;
+  std::replace(first, end, key, 0u);
   eng_texture_upload(texture);
 }
 

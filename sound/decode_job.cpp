@@ -4,6 +4,9 @@
 // got. Playing such a sound starts at once; its cursor waits wherever the
 // decoder has not got to yet, which at hundreds of times real time it never
 // has to. Freeing the sound stops the worker first.
+#include <sys/resource.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <cstring>
 #include <functional>
@@ -17,6 +20,7 @@
 namespace {
 // Bytes decoded under one buffer lock: about 1.5 s of 44.1 kHz stereo.
 constexpr std::uint32_t kPiece = 256u * 1024u;
+constexpr int kDecodeNice = 10;
 }  // namespace
 
 struct SndDecodeJob {
@@ -36,6 +40,9 @@ struct SndDecodeJob {
 namespace {
 
 void decode_all(SndDecodeJob* job) {
+  // Behind the caller's own start-up work: even at a tenth of a core the
+  // decoder stays far ahead of playback.
+  setpriority(PRIO_PROCESS, static_cast<id_t>(gettid()), kDecodeNice);
   bool more = true;  // the decoder still gives samples
   for (std::uint32_t offset = 0; offset < job->total && !job->cancel;) {
     // The lock is not fair: a waiting play gets it before the next piece.
