@@ -68,12 +68,27 @@ std::int64_t to_fixed(double x) {
 
 // Narrows [*first, *end) to the pixels x whose centre x + 0.5 gives
 // 0 ≤ a·(x + 0.5) + b < 1.
+// ceil(x) and floor(x) + 1 for |x| ≤ 1e9, without library calls.
+std::int64_t ceil_of(double x) {
+  const auto i = static_cast<std::int64_t>(x);  // towards zero
+  return i + (x > static_cast<double>(i));
+}
+
+std::int64_t floor_plus_one(double x) {
+  const auto i = static_cast<std::int64_t>(x);
+  return i + 1 - (x < static_cast<double>(i));
+}
+
 void narrow(double a, double b, int* first, int* end) {
   if (a == 0.0) {
     if (!(b >= 0.0 && b < 1.0)) *end = *first;
     return;
   }
   const double r0 = -b / a, r1 = (1.0 - b) / a;
+  if (std::isnan(r0) || std::isnan(r1)) {
+    *end = *first;
+    return;
+  }
   double from, to;  // px range, one end inclusive
   bool from_incl;
   if (a > 0) {
@@ -84,10 +99,11 @@ void narrow(double a, double b, int* first, int* end) {
   const double lim = 1e9;
   from = std::clamp(from - 0.5, -lim, lim);
   to = std::clamp(to - 0.5, -lim, lim);
-  const double f = from_incl ? std::ceil(from) : std::floor(from) + 1.0;
-  const double e = from_incl ? std::ceil(to) : std::floor(to) + 1.0;
-  *first = std::max(*first, static_cast<int>(std::clamp(f, -1.0, 1e8)));
-  *end = std::min(*end, static_cast<int>(std::clamp(e, -1.0, 1e8)));
+  const std::int64_t f = from_incl ? ceil_of(from) : floor_plus_one(from);
+  const std::int64_t e = from_incl ? ceil_of(to) : floor_plus_one(to);
+  constexpr std::int64_t kLow = -1, kHigh = 100'000'000;
+  *first = std::max(*first, static_cast<int>(std::clamp(f, kLow, kHigh)));
+  *end = std::min(*end, static_cast<int>(std::clamp(e, kLow, kHigh)));
 }
 
 struct Texels {
