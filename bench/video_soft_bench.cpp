@@ -78,8 +78,8 @@ void BM_SoftDevice(benchmark::State& state) {
   plat_video_destroy(v);
 }
 
-// The same frame on each slower span path, as processors without AVX2 (or
-// SSE2) run it.
+// The same frame on each slower span path, as processors without AVX-512,
+// AVX2 or SSE2 run it.
 void BM_SoftPath(benchmark::State& state, SoftPath path) {
   if (!soft_path_available(path)) {
     state.SkipWithError("path not available here");
@@ -143,6 +143,7 @@ void BM_Pixman(benchmark::State& state) {
 
 BENCHMARK(BM_SoftDevice)->Unit(benchmark::kMillisecond)->MinTime(2.0);
 BENCHMARK(BM_Pixman)->Unit(benchmark::kMillisecond)->MinTime(2.0);
+BENCHMARK_CAPTURE(BM_SoftPath, avx2, SoftPath::Avx2)->Unit(benchmark::kMillisecond)->MinTime(1.0);
 BENCHMARK_CAPTURE(BM_SoftPath, sse2, SoftPath::Sse2)->Unit(benchmark::kMillisecond)->MinTime(1.0);
 BENCHMARK_CAPTURE(BM_SoftPath, scalar, SoftPath::Scalar)
     ->Unit(benchmark::kMillisecond)

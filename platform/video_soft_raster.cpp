@@ -1,7 +1,8 @@
 // The soft device's quad rasterizer: per row, the span of pixel centres
 // inside the quad; along it, texel positions stepped in fixed point,
-// bilinear filtering (SSE2 where available, else the same arithmetic in
-// plain integers), alpha modulation, alpha and depth test, and the blend.
+// bilinear filtering, alpha modulation, alpha and depth test, and the
+// blend. Per pixel here (SSE2, or plain integers); source-over and additive
+// spans go to the AVX2 or AVX-512 code where the processor has it.
 #include "platform/video_soft_raster.h"
 
 #include <algorithm>
@@ -269,7 +270,18 @@ bool cpu_has_avx2() {
 #endif
 }
 
+bool cpu_has_avx512() {
+#if SOFT_HAVE_AVX2
+  __builtin_cpu_init();
+  return __builtin_cpu_supports("avx2") && __builtin_cpu_supports("avx512f") &&
+         __builtin_cpu_supports("avx512bw") && __builtin_cpu_supports("avx512vl");
+#else
+  return false;
+#endif
+}
+
 SoftPath best_path() {
+  if (cpu_has_avx512()) return SoftPath::Avx512;
   if (cpu_has_avx2()) return SoftPath::Avx2;
 #if defined(__SSE2__)
   return SoftPath::Sse2;
@@ -307,6 +319,8 @@ bool soft_path_available(SoftPath path) {
 #endif
     case SoftPath::Avx2:
       return cpu_has_avx2();
+    case SoftPath::Avx512:
+      return cpu_has_avx512();
   }
   return false;
 }
@@ -322,9 +336,11 @@ SoftPath soft_selected_path() {
 }
 
 void soft_draw_span(SoftPath path, const SoftSpan& span, const SoftSpanParams& params) {
+  const Mode mode = mode_of(params.blend);
 #if SOFT_HAVE_AVX2
-  if (path == SoftPath::Avx2 && mode_of(params.blend) != Mode::Generic && params.image.width >= 2) {
-    return soft_span_avx2(span, params, mode_of(params.blend) == Mode::Add);
+  if (mode != Mode::Generic && params.image.width >= 2) {
+    if (path == SoftPath::Avx512) return soft_span_avx512(span, params, mode == Mode::Add);
+    if (path == SoftPath::Avx2) return soft_span_avx2(span, params, mode == Mode::Add);
   }
 #endif
 #if defined(__SSE2__)
@@ -339,6 +355,7 @@ void soft_raster_quad(const SoftSurface& target, const SoftImage& image, const P
   const SoftSpanParams params{image, soft_depth16(quad.depth), quad.alpha,
                               plat_blend_resolve(quad.src_blend, quad.dst_blend)};
   const SoftPath path = g_path;
+  const std::int64_t du = to_fixed(q.u.x), dv = to_fixed(q.v.x);  // the same on every row
   for (int y = q.y_begin; y < q.y_end; ++y) {
     const double py = y + 0.5;
     int first = 0, end = target.width;
@@ -352,8 +369,8 @@ void soft_raster_quad(const SoftSurface& target, const SoftImage& image, const P
                       end - first,
                       to_fixed(q.u.x * px + q.u.y * py + q.u.c),
                       to_fixed(q.v.x * px + q.v.y * py + q.v.c),
-                      to_fixed(q.u.x),
-                      to_fixed(q.v.x)};
+                      du,
+                      dv};
     soft_draw_span(path, sp, params);
   }
 }

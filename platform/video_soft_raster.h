@@ -64,7 +64,7 @@ struct SoftSpanParams {
 
 // The span code in use. Every path gives the same pixels; the fastest the
 // processor runs is chosen at start-up.
-enum class SoftPath { Scalar, Sse2, Avx2 };
+enum class SoftPath { Scalar, Sse2, Avx2, Avx512 };
 bool soft_path_available(SoftPath path);
 // For tests and benchmarks: false, and no change, when not available.
 bool soft_select_path(SoftPath path);
@@ -79,11 +79,15 @@ std::uint32_t soft_sample_reference(const SoftImage& image, int x0, int y0, unsi
                                     unsigned fy);
 std::uint32_t soft_sample_fast(const SoftImage& image, int x0, int y0, unsigned fx, unsigned fy);
 
+// The vector span code needs x86-64 and a compiler that builds single
+// functions for a wider instruction set than the rest.
 #if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
 #define SOFT_HAVE_AVX2 1
 // Eight pixels at a time, for source-over (add false) and additive blending
 // of images at least 2 texels wide; only for processors with AVX2.
 void soft_span_avx2(const SoftSpan& span, const SoftSpanParams& params, bool add);
+// Sixteen at a time, the same cases; for processors with AVX-512 F, BW and VL.
+void soft_span_avx512(const SoftSpan& span, const SoftSpanParams& params, bool add);
 #else
 #define SOFT_HAVE_AVX2 0
 #endif

@@ -258,7 +258,7 @@ struct PathScope {
 
 std::vector<SoftPath> available_paths() {
   std::vector<SoftPath> out;
-  for (SoftPath p : {SoftPath::Scalar, SoftPath::Sse2, SoftPath::Avx2}) {
+  for (SoftPath p : {SoftPath::Scalar, SoftPath::Sse2, SoftPath::Avx2, SoftPath::Avx512}) {
     if (soft_path_available(p)) out.push_back(p);
   }
   return out;
