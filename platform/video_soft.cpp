@@ -1,7 +1,8 @@
 // The soft device: CPU colour and D16 depth buffers, textures in memory,
-// quads drawn as they come, the overlay applied at the frame's end, and a
-// present that copies (or scales and letterboxes) into the SDL window's
-// surface. Without a window it runs headless.
+// quads drawn as they come (an additive one waits for the next call, so
+// that the same quad drawn again costs one pass), the overlay applied at
+// the frame's end, and a present that copies (or scales and letterboxes)
+// into the SDL window's surface. Without a window it runs headless.
 #include <SDL2/SDL.h>
 
 #include <algorithm>
@@ -31,6 +32,10 @@ struct SoftVideo : PlatVideo {
   std::vector<std::uint16_t> depth;
   std::vector<SoftTexture> textures;  // handle = index + 1
   std::vector<OverlayOp> overlay;     // kept until the frame ends
+  // An additive quad not drawn yet: the same quad drawn again right after
+  // (as the game draws its glowing particles twice) is then one pass.
+  PlatQuad pending{};
+  int pending_times = 0;
 };
 
 SoftVideo* soft(PlatVideo* v) {
@@ -44,12 +49,36 @@ SoftTexture* find(PlatVideo* v, PlatTexture handle) {
   return t->live ? t : nullptr;
 }
 
+void draw_pending(SoftVideo* s) {
+  if (s->pending_times == 0) return;
+  const int times = s->pending_times;
+  s->pending_times = 0;
+  SoftTexture* t = find(s, s->pending.texture);
+  if (t == nullptr) return;
+  const SoftSurface target{s->color.data(), s->depth.data(), s->width, s->height};
+  soft_raster_quad(target, SoftImage{t->texels.data(), t->width, t->height}, s->pending, times);
+}
+
+// Every operation but drawing first draws what is pending.
+SoftVideo* settled(PlatVideo* v) {
+  SoftVideo* s = soft(v);
+  draw_pending(s);
+  return s;
+}
+
+bool same_quad(const PlatQuad& a, const PlatQuad& b) {
+  return a.texture == b.texture && a.src_left == b.src_left && a.src_top == b.src_top &&
+         a.src_right == b.src_right && a.src_bottom == b.src_bottom && a.centre_x == b.centre_x &&
+         a.centre_y == b.centre_y && std::equal(a.m, a.m + 6, b.m) && a.depth == b.depth &&
+         a.alpha == b.alpha && a.src_blend == b.src_blend && a.dst_blend == b.dst_blend;
+}
+
 void destroy(PlatVideo* v) {
   delete soft(v);
 }
 
 PlatTexture texture_create(PlatVideo* v, int width, int height) {
-  auto& list = soft(v)->textures;
+  auto& list = settled(v)->textures;
   std::size_t slot = 0;
   while (slot < list.size() && list[slot].live) ++slot;
   if (slot == list.size()) list.emplace_back();
@@ -66,7 +95,7 @@ PlatTexture texture_create(PlatVideo* v, int width, int height) {
 }
 
 void texture_destroy(PlatVideo* v, PlatTexture handle) {
-  if (SoftTexture* t = find(v, handle)) {
+  if (SoftTexture* t = find(settled(v), handle)) {
     t->live = false;
     t->texels = {};
   }
@@ -74,7 +103,7 @@ void texture_destroy(PlatVideo* v, PlatTexture handle) {
 
 void texture_upload(PlatVideo* v, PlatTexture handle, int x, int y, int width, int height,
                     const std::uint32_t* texels, int pitch) {
-  SoftTexture* t = find(v, handle);
+  SoftTexture* t = find(settled(v), handle);
   if (t == nullptr) return;
   const int x0 = std::max(x, 0), y0 = std::max(y, 0);
   const int x1 = std::min(x + width, t->width), y1 = std::min(y + height, t->height);
@@ -98,16 +127,28 @@ bool texture_size(PlatVideo* v, PlatTexture handle, int* width, int* height) {
 }
 
 void begin_frame(PlatVideo* v) {
-  SoftVideo* s = soft(v);
+  SoftVideo* s = settled(v);
   std::fill(s->color.begin(), s->color.end(), 0u);
   std::fill(s->depth.begin(), s->depth.end(), std::uint16_t{0xFFFF});
   s->overlay.clear();
 }
 
 void draw_quad(PlatVideo* v, const PlatQuad& quad) {
+  constexpr int kMostTimes = 16;
   SoftVideo* s = soft(v);
+  if (s->pending_times > 0 && s->pending_times < kMostTimes && same_quad(s->pending, quad)) {
+    ++s->pending_times;
+    return;
+  }
+  draw_pending(s);
   SoftTexture* t = find(v, quad.texture);
   if (t == nullptr) return;
+  if (plat_blend_resolve(quad.src_blend, quad.dst_blend) ==
+      BlendPair{BlendFactor::SrcAlpha, BlendFactor::One}) {
+    s->pending = quad;
+    s->pending_times = 1;
+    return;
+  }
   const SoftSurface target{s->color.data(), s->depth.data(), s->width, s->height};
   soft_raster_quad(target, SoftImage{t->texels.data(), t->width, t->height}, quad);
 }
@@ -120,13 +161,13 @@ void fill_now(SoftVideo* s, const OverlayOp& op) {
 }
 
 void end_frame(PlatVideo* v) {
-  SoftVideo* s = soft(v);
+  SoftVideo* s = settled(v);
   for (const OverlayOp& op : s->overlay) fill_now(s, op);
   s->overlay.clear();
 }
 
 void overlay_fill(PlatVideo* v, int left, int top, int right, int bottom, std::uint32_t value) {
-  SoftVideo* s = soft(v);
+  SoftVideo* s = settled(v);
   const OverlayOp op{left, top, right, bottom, value};
   if (s->in_frame) {
     s->overlay.push_back(op);
@@ -140,11 +181,13 @@ void overlay_pixel(PlatVideo* v, int x, int y, std::uint32_t value) {
 }
 
 void read_back(PlatVideo* v, std::uint32_t* out) {
-  const SoftVideo* s = soft(v);
+  const SoftVideo* s = settled(v);
   std::copy(s->color.begin(), s->color.end(), out);
 }
 
-void finish(PlatVideo*) {}
+void finish(PlatVideo* v) {
+  settled(v);
+}
 
 int present_to(SoftVideo* s, SDL_Window* window) {
   SDL_Surface* surface = SDL_GetWindowSurface(window);
@@ -170,7 +213,7 @@ int present_to(SoftVideo* s, SDL_Window* window) {
 }
 
 int present(PlatVideo* v) {
-  SoftVideo* s = soft(v);
+  SoftVideo* s = settled(v);
   SDL_Window* window = plat_video_sdl_window(s->window);
   if (window == nullptr) return 0;  // headless: nothing to show
   const int rc = present_to(s, window);

@@ -159,13 +159,15 @@ SOFT_INLINE __m256i div255(__m256i x) {
 // Source-over or additive blend of the source s with coverage as (in both
 // 16-bit halves of each lane) onto dst; alpha bytes come out 0.
 template <bool Add>
-SOFT_INLINE __m256i blend(const Colour& s, __m256i as, __m256i dst) {
+SOFT_INLINE __m256i blend(const Colour& s, __m256i as, __m256i dst, int repeat) {
   const __m256i rgb = _mm256_set1_epi32(0x00FFFFFF);
   if constexpr (Add) {
     const __m256i lo = div255(_mm256_mullo_epi16(s.lo, as));
     const __m256i hi = div255(_mm256_mullo_epi16(s.hi, as));
     const __m256i x = _mm256_or_si256(lo, _mm256_slli_epi16(hi, 8));
-    return _mm256_and_si256(_mm256_adds_epu8(x, dst), rgb);
+    __m256i sum = dst;
+    for (int r = 0; r < repeat; ++r) sum = _mm256_adds_epu8(x, sum);
+    return _mm256_and_si256(sum, rgb);
   } else {
     const Colour d = split(dst);
     const __m256i inv = _mm256_sub_epi16(_mm256_set1_epi16(255), as);
@@ -291,7 +293,8 @@ SOFT_INLINE void step(const SpanState& st, std::uint32_t* color, std::uint16_t* 
   const __m256i write = _mm256_andnot_si256(_mm256_cmpeq_epi32(as, _mm256_setzero_si256()),
                                             _mm256_cvtepi16_epi32(pass));
   const __m256i dst = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(color));
-  const __m256i out = blend<Add>(s, _mm256_or_si256(as, _mm256_slli_epi32(as, 16)), dst);
+  const __m256i out =
+      blend<Add>(s, _mm256_or_si256(as, _mm256_slli_epi32(as, 16)), dst, st.pr->repeat);
   _mm256_storeu_si256(reinterpret_cast<__m256i*>(color), _mm256_blendv_epi8(dst, out, write));
   const __m128i write16 =
       _mm_packs_epi32(_mm256_castsi256_si128(write), _mm256_extracti128_si256(write, 1));

@@ -147,13 +147,15 @@ SOFT_INLINE __m512i div255(__m512i x) {
 }
 
 template <bool Add>
-SOFT_INLINE __m512i blend(const Colour& s, __m512i as, __m512i dst) {
+SOFT_INLINE __m512i blend(const Colour& s, __m512i as, __m512i dst, int repeat) {
   const __m512i rgb = _mm512_set1_epi32(0x00FFFFFF);
   if constexpr (Add) {
     const __m512i lo = div255(_mm512_mullo_epi16(s.lo, as));
     const __m512i hi = div255(_mm512_mullo_epi16(s.hi, as));
     const __m512i x = _mm512_or_si512(lo, _mm512_slli_epi16(hi, 8));
-    return _mm512_and_si512(_mm512_adds_epu8(x, dst), rgb);
+    __m512i sum = dst;
+    for (int r = 0; r < repeat; ++r) sum = _mm512_adds_epu8(x, sum);
+    return _mm512_and_si512(sum, rgb);
   } else {
     const Colour d = split(dst);
     const __m512i inv = _mm512_sub_epi16(_mm512_set1_epi16(255), as);
@@ -186,7 +188,8 @@ SOFT_INLINE void step(const State& st, std::uint32_t* color, std::uint16_t* dept
   }
   const __mmask16 write = _mm512_mask_test_epi32_mask(pass, as, as);
   const __m512i dst = _mm512_maskz_loadu_epi32(lanes, color);
-  const __m512i out = blend<Add>(s, _mm512_or_si512(as, _mm512_slli_epi32(as, 16)), dst);
+  const __m512i out =
+      blend<Add>(s, _mm512_or_si512(as, _mm512_slli_epi32(as, 16)), dst, st.pr->repeat);
   _mm512_mask_storeu_epi32(color, write, out);
   _mm256_mask_storeu_epi16(depth, write, z);
 }

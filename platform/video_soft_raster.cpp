@@ -225,10 +225,11 @@ void draw_span(const SoftSpan& sp, const SoftSpanParams& pr) {
         }
       } else if constexpr (M == Mode::Add) {
         const __m128i x = div255_sse2(_mm_mullo_epi16(s, _mm_set1_epi16(short(as))));
-        const __m128i sum = _mm_adds_epu8(_mm_packus_epi16(x, x), _mm_cvtsi32_si128(int(dst)));
+        __m128i sum = _mm_cvtsi32_si128(int(dst));
+        for (int r = 0; r < pr.repeat; ++r) sum = _mm_adds_epu8(_mm_packus_epi16(x, x), sum);
         dst = static_cast<std::uint32_t>(_mm_cvtsi128_si32(sum)) & 0xFFFFFFu;
       } else {
-        dst = blend_generic(pack_sse2(s), dst, as, pr.blend);
+        for (int r = 0; r < pr.repeat; ++r) dst = blend_generic(pack_sse2(s), dst, as, pr.blend);
       }
       sp.depth[i] = z;
       continue;
@@ -238,7 +239,7 @@ void draw_span(const SoftSpan& sp, const SoftSpanParams& pr) {
     const unsigned a = s >> 24;
     const unsigned as = alpha == 255 ? a : soft_div255(a * alpha);
     if (as == 0) continue;
-    dst = blend_generic(s, dst, as, pr.blend);
+    for (int r = 0; r < pr.repeat; ++r) dst = blend_generic(s, dst, as, pr.blend);
     sp.depth[i] = z;
   }
 }
@@ -251,7 +252,8 @@ Mode mode_of(BlendPair bp) {
 
 template <bool Sse2>
 void draw_span_per_pixel(const SoftSpan& sp, const SoftSpanParams& pr) {
-  switch (mode_of(pr.blend)) {
+  const Mode mode = mode_of(pr.blend);
+  switch (mode == Mode::Over && pr.repeat > 1 ? Mode::Generic : mode) {
     case Mode::Over:
       return draw_span<Mode::Over, Sse2>(sp, pr);
     case Mode::Add:
@@ -338,7 +340,8 @@ SoftPath soft_selected_path() {
 void soft_draw_span(SoftPath path, const SoftSpan& span, const SoftSpanParams& params) {
   const Mode mode = mode_of(params.blend);
 #if SOFT_HAVE_AVX2
-  if (mode != Mode::Generic && params.image.width >= 2) {
+  if (mode != Mode::Generic && params.image.width >= 2 &&
+      (mode == Mode::Add || params.repeat == 1)) {
     if (path == SoftPath::Avx512) return soft_span_avx512(span, params, mode == Mode::Add);
     if (path == SoftPath::Avx2) return soft_span_avx2(span, params, mode == Mode::Add);
   }
@@ -349,11 +352,12 @@ void soft_draw_span(SoftPath path, const SoftSpan& span, const SoftSpanParams& p
   draw_span_per_pixel<false>(span, params);
 }
 
-void soft_raster_quad(const SoftSurface& target, const SoftImage& image, const PlatQuad& quad) {
+void soft_raster_quad(const SoftSurface& target, const SoftImage& image, const PlatQuad& quad,
+                      int times) {
   QuadSetup q{};
-  if (!setup_quad(quad, target.height, &q)) return;
+  if (!setup_quad(quad, target.height, &q) || times < 1) return;
   const SoftSpanParams params{image, soft_depth16(quad.depth), quad.alpha,
-                              plat_blend_resolve(quad.src_blend, quad.dst_blend)};
+                              plat_blend_resolve(quad.src_blend, quad.dst_blend), times};
   const SoftPath path = g_path;
   const std::int64_t du = to_fixed(q.u.x), dv = to_fixed(q.v.x);  // the same on every row
   for (int y = q.y_begin; y < q.y_end; ++y) {

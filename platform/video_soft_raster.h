@@ -42,8 +42,10 @@ constexpr std::uint16_t soft_depth16(float z) {
 }
 
 // Draws one quad (already checked by plat_quad_drawable) with depth and
-// alpha test and its blend pair.
-void soft_raster_quad(const SoftSurface& target, const SoftImage& image, const PlatQuad& quad);
+// alpha test and its blend pair, `times` times over: the pixels are those
+// of as many draws one after the other, each pixel's source computed once.
+void soft_raster_quad(const SoftSurface& target, const SoftImage& image, const PlatQuad& quad,
+                      int times = 1);
 
 // One row's run of pixels: pixel i samples at (u + i·du, v + i·dv), texel
 // coordinates with 32 fraction bits.
@@ -60,6 +62,7 @@ struct SoftSpanParams {
   std::uint16_t z;
   unsigned alpha;  // the quad's, 0 … 255
   BlendPair blend;
+  int repeat = 1;  // times the blend is applied (the same quad drawn again)
 };
 
 // The span code in use. Every path gives the same pixels; the fastest the
@@ -83,8 +86,9 @@ std::uint32_t soft_sample_fast(const SoftImage& image, int x0, int y0, unsigned 
 // functions for a wider instruction set than the rest.
 #if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
 #define SOFT_HAVE_AVX2 1
-// Eight pixels at a time, for source-over (add false) and additive blending
-// of images at least 2 texels wide; only for processors with AVX2.
+// Eight pixels at a time, for source-over (add false, repeat 1) and
+// additive blending of images at least 2 texels wide; only for processors
+// with AVX2.
 void soft_span_avx2(const SoftSpan& span, const SoftSpanParams& params, bool add);
 // Sixteen at a time, the same cases; for processors with AVX-512 F, BW and VL.
 void soft_span_avx512(const SoftSpan& span, const SoftSpanParams& params, bool add);

@@ -306,6 +306,7 @@ TEST(VideoSoftTest, EveryPathDrawsRandomSpansLikeThePlainArithmetic) {
     SoftSpanParams params{SoftImage{texels.data(), w, h}, static_cast<std::uint16_t>(rng()),
                           pick(4) == 0 ? 255u : unsigned(pick(256)), pairs[pick(4)]};
     if (pick(3) == 0) params.z = 0;
+    if (pick(4) == 0) params.repeat = 2 + pick(2);  // the same quad drawn again
     const int count = 1 + pick(40);
     std::int64_t u = std::int64_t(pick((w + 6) * 256) - 3 * 256) << 24;
     std::int64_t v = std::int64_t(pick((h + 6) * 256) - 3 * 256) << 24;
@@ -379,6 +380,45 @@ TEST(VideoSoftTest, EveryPathFiltersEveryChannelPairExactly) {
               << "path " << int(path) << " a " << a << " b " << b << " f " << f;
         }
       }
+    }
+  }
+}
+
+// The device draws an additive quad drawn again right after in one pass;
+// the pixels must be those of separate draws, whatever comes in between.
+TEST(VideoSoftTest, RepeatedAdditiveQuadsMatchSeparateDraws) {
+  const auto glow = [](int x, int y) { return argb((x * 40 + y * 13) & 255, 200, 90 + y, 30); };
+  const PlatQuad far_away = sprite_quad(1, 4, 4, -100, -100);  // draws nothing
+  const auto frame = [&](bool separate, int times, bool upload_between) {
+    SoftDevice d(32, 24);
+    PlatTexture back = make_texture(d.v, 32, 24, pattern_texel);
+    PlatTexture t = make_texture(d.v, 8, 8, glow);
+    plat_video_begin_frame(d.v);
+    plat_video_draw_quad(d.v, with(sprite_quad(back, 32, 24, 0, 0), 2, 1, 255, 0.5f));
+    // Rotated and at a depth that only some of it passes.
+    const PlatQuad q = with(sprite_quad(t, 8, 8, 5, 4, 2.3f, 1.7f, 25), 5, 7, 230, 0.5f);
+    for (int i = 0; i < times; ++i) {
+      if (separate && i > 0) plat_video_draw_quad(d.v, far_away);
+      plat_video_draw_quad(d.v, q);
+    }
+    if (upload_between) {  // must not reach the quads already drawn
+      const std::vector<std::uint32_t> white(64, 0xFFFFFFFFu);
+      plat_texture_upload(d.v, t, 0, 0, 8, 8, white.data(), 8);
+    }
+    Pixels mid(32 * 24);
+    plat_video_read_back(d.v, mid.data());  // within the frame
+    plat_video_draw_quad(d.v, with(sprite_quad(back, 32, 24, 0, 0), 5, 7, 40, 0.9f));
+    plat_video_end_frame(d.v);
+    Pixels out(32 * 24);
+    plat_video_read_back(d.v, out.data());
+    mid.insert(mid.end(), out.begin(), out.end());
+    return mid;
+  };
+  for (int times : {2, 3, 17}) {
+    for (bool upload : {false, true}) {
+      const Pixels merged = frame(false, times, upload), apart = frame(true, times, upload);
+      EXPECT_EQ(merged, apart) << times << " draws, upload " << upload;
+      EXPECT_NE(merged, frame(true, times - 1, upload)) << times;
     }
   }
 }
