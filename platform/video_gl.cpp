@@ -1,9 +1,10 @@
-// The gl device's textures and frames. The caller's thread records quads
-// into a frame: consecutive quads with the same texture, blend and
-// primitive form a batch. At the frame's end the render thread uploads the
-// frame once and issues one draw call per batch, then the overlay as
-// scissored clears and a pass of points. Calls that return GL results wait
-// for the render thread; the others only queue work for it.
+// The gl device's frames (its textures are in video_gl_texture.cpp). The
+// caller's thread records quads into a frame: consecutive quads with the
+// same texture, blend and primitive form a batch. At the frame's end the
+// render thread uploads the frame once and issues one draw call per batch,
+// then the overlay as scissored clears and a pass of points. Calls that
+// return GL results wait for the render thread; the others only queue work
+// for it. The warm-up runs each kind of draw once before the first frame.
 #include <algorithm>
 #include <cmath>
 
