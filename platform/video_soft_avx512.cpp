@@ -58,7 +58,7 @@ struct State {
   std::int64_t u0, v0, du, dv;  // the step's first position, per pixel
 };
 
-// Every pixel of the step inside a 32-column, 5-row window of the image:
+// Every pixel of the step inside a 32-column, 7-row window of the image:
 // two loads per row and a two-register permute per texel column.
 SOFT_INLINE bool fetch_rows(const State& st, __m512i x0, __m512i y0, Block* out) {
   const SoftImage& img = st.pr->image;
@@ -67,7 +67,7 @@ SOFT_INLINE bool fetch_rows(const State& st, __m512i x0, __m512i y0, Block* out)
   const int xmin = xa < xb ? xa : xb, xmax = xa < xb ? xb : xa;
   const int ymin = ya < yb ? ya : yb, ymax = ya < yb ? yb : ya;
   if (xmin < 0 || xmax + 1 >= img.width || ymin < 0 || ymax + 1 >= img.height) return false;
-  if (xmax - xmin > 30 || ymax - ymin > 3 || img.width < 32) return false;
+  if (xmax - xmin > 30 || ymax - ymin > 5 || img.width < 32) return false;
   const int base = xmin + 32 <= img.width ? xmin : img.width - 32;
   const __m512i left = _mm512_sub_epi32(x0, _mm512_set1_epi32(base));
   const __m512i right = _mm512_add_epi32(left, _mm512_set1_epi32(1));
