@@ -71,16 +71,13 @@ void decode_all(SndDecodeJob* job) {
 
 RtHandle snd_decode_in_background(RtHandle id, SoundDecoderState* decoder, void* memory) {
   const int channels = snd_decoder_channels(decoder);
-  const std::uint32_t frame = static_cast<std::uint32_t>(channels > 0 ? channels : 1) * 2;
-  std::int64_t bytes = static_cast<std::int64_t>(channels) * snd_decoder_length(decoder) * 2;
-  if (bytes > kSndWholeDecodeLimit) bytes = kSndWholeDecodeLimit;
-  bytes -= bytes % frame;
+  const std::uint32_t bytes = snd_whole_decode_bytes(decoder);
   PlatAudioBuffer* buffer = nullptr;
   if (bytes > 0) {
     // Every byte is written before it can play: the cursor waits at the
     // end of what is decoded.
-    buffer = plat_audio_buffer_create(snd_pcm16_format(channels, snd_decoder_rate(decoder)),
-                                      static_cast<std::uint32_t>(bytes), false);
+    buffer = plat_audio_buffer_create(snd_pcm16_format(channels, snd_decoder_rate(decoder)), bytes,
+                                      false);
     if (buffer) plat_audio_buffer_set_filled(buffer, 0);
   }
   const RtHandle handle = buffer ? snd_store_buffer(id, buffer) : 0;

@@ -72,14 +72,11 @@ RtHandle catch_wav(RtHandle id, std::span<const std::uint8_t> image) {
 // Decodes everything (at most 64,000,000 bytes) straight into the buffer.
 RtHandle catch_decoded(RtHandle id, SoundDecoderState* decoder) {
   const int channels = snd_decoder_channels(decoder);
-  const std::uint32_t frame = static_cast<std::uint32_t>(channels > 0 ? channels : 1) * 2;
-  std::int64_t bytes = static_cast<std::int64_t>(channels) * snd_decoder_length(decoder) * 2;
-  if (bytes > kSndWholeDecodeLimit) bytes = kSndWholeDecodeLimit;
-  bytes -= bytes % frame;
+  const std::uint32_t bytes = snd_whole_decode_bytes(decoder);
   PlatAudioBuffer* buffer = nullptr;
   if (bytes > 0) {
-    buffer = filled_buffer(snd_pcm16_format(channels, snd_decoder_rate(decoder)),
-                           static_cast<std::uint32_t>(bytes), [&](void* region, std::uint32_t n) {
+    buffer = filled_buffer(snd_pcm16_format(channels, snd_decoder_rate(decoder)), bytes,
+                           [&](void* region, std::uint32_t n) {
                              std::uint32_t got = snd_decoder_read(decoder, region, n, 0);
                              std::memset(static_cast<char*>(region) + got, 0, n - got);
                            });
@@ -115,6 +112,15 @@ PlatAudioBuffer* channel_buffer(RtChainBlock* block) {
 
 void* snd_chain_record(RtChainBlock* block) {
   return block + 1;
+}
+
+std::uint32_t snd_whole_decode_bytes(SoundDecoderState* decoder) {
+  const int channels = snd_decoder_channels(decoder);
+  const std::uint32_t frame = static_cast<std::uint32_t>(channels > 0 ? channels : 1) * 2;
+  std::int64_t bytes = static_cast<std::int64_t>(channels) * snd_decoder_length(decoder) * 2;
+  if (bytes > kSndWholeDecodeLimit) bytes = kSndWholeDecodeLimit;
+  if (bytes <= 0) return 0;
+  return static_cast<std::uint32_t>(bytes - bytes % frame);
 }
 
 PlatPcmFormat snd_pcm16_format(int channels, int rate) {

@@ -13,6 +13,9 @@ SoundObject* snd_alloc_record(RtHandle id);
 RtHandle snd_store_buffer(RtHandle id, PlatAudioBuffer* buffer);
 void* snd_chain_record(RtChainBlock* block);
 PlatPcmFormat snd_pcm16_format(int channels, int rate);
+// Bytes of a whole decode to 16-bit samples: whole frames, at most
+// kSndWholeDecodeLimit; 0 when the decoder knows no length.
+std::uint32_t snd_whole_decode_bytes(SoundDecoderState* decoder);
 RtHandle snd_play_channel(RtHandle id, SoundObject* rec, std::uint32_t flags, int volume);
 
 // Streaming: a sound over an open decoder and a 65536-byte buffer.
