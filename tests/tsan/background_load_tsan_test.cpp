@@ -1,34 +1,20 @@
 // Loads decoded on a worker thread under ThreadSanitizer: the worker writes
 // the buffer and its filled mark while the device thread mixes it and the
 // main thread plays, stops and frees the sound.
-#include <chrono>
-#include <thread>
-
-#include "tests/sound/sound_test_util.h"
+#include "tests/tsan/disk_device_fixture.h"
 
 using namespace sndtest;
 
 namespace {
-void sleep_ms(int ms) {
-  std::this_thread::sleep_for(std::chrono::milliseconds(ms));
-}
-
-// A real device thread (SDL's disk driver writing to /dev/null).
-class BackgroundLoadRaceTest : public ::testing::Test {
+class BackgroundLoadRaceTest : public DiskDeviceTest {
  protected:
   void SetUp() override {
-    if (!tools_present()) GTEST_SKIP() << "oggenc/oggdec (vorbis-tools) not installed";
-    setenv("SDL_AUDIODRIVER", "disk", 1);
-    setenv("SDL_DISKAUDIOFILE", "/dev/null", 1);
-    snd_decoders_init();
-    ASSERT_NE(snd_init(), nullptr);
+    DiskDeviceTest::SetUp();
     snd_set_background_loads(true);
   }
   void TearDown() override {
     snd_set_background_loads(false);
-    snd_shutdown();
-    unsetenv("SDL_AUDIODRIVER");
-    unsetenv("SDL_DISKAUDIOFILE");
+    DiskDeviceTest::TearDown();
   }
 };
 }  // namespace

@@ -1,36 +1,11 @@
 // Streaming under ThreadSanitizer: the main thread, the feeder threads and
 // the audio device thread share sound records and buffers; any unordered
 // access between them fails the run (TSAN_OPTIONS=halt_on_error=1).
-#include <chrono>
-#include <thread>
-
-#include "tests/sound/sound_test_util.h"
+#include "tests/tsan/disk_device_fixture.h"
 
 using namespace sndtest;
 
-namespace {
-void sleep_ms(int ms) {
-  std::this_thread::sleep_for(std::chrono::milliseconds(ms));
-}
-
-// The library on SDL's disk driver writing to /dev/null: a real device
-// thread that consumes samples in real time.
-class StreamRaceTest : public ::testing::Test {
- protected:
-  void SetUp() override {
-    if (!tools_present()) GTEST_SKIP() << "oggenc/oggdec (vorbis-tools) not installed";
-    setenv("SDL_AUDIODRIVER", "disk", 1);
-    setenv("SDL_DISKAUDIOFILE", "/dev/null", 1);
-    snd_decoders_init();
-    ASSERT_NE(snd_init(), nullptr);
-  }
-  void TearDown() override {
-    snd_shutdown();
-    unsetenv("SDL_AUDIODRIVER");
-    unsetenv("SDL_DISKAUDIOFILE");
-  }
-};
-}  // namespace
+using StreamRaceTest = DiskDeviceTest;
 
 TEST_F(StreamRaceTest, ShortStreamEndsOrLoops) {
   std::string ogg = make_ogg("tsan-short", tone(3000, 2, 44100), 2, 44100);
