@@ -5,9 +5,9 @@
 //   scene and a typical one (two backgrounds cross-fading, the border, 15
 //   enemies, 2 explosions) on the soft device, the whole frame on one core.
 //   Median and 99th percentile of 1,000 frames beside the 16.7 ms budget.
-// - First frame: process start to the first presented frame of the game,
-//   beside a minimal SDL2 + GL program that opens its window, clears and
-//   swaps, and the music decode alone.
+// - First frame: process start to the first presented frame of each
+//   program, beside a minimal SDL2 + GL program that opens its window,
+//   clears and swaps, and the music decode alone.
 // - Memory: peak resident size of a 60-second scripted game on each device.
 // Prints the ratios. Needs a display for gl (run under xvfb-run).
 #include <SDL2/SDL.h>
@@ -77,7 +77,7 @@ long peak_resident_kb() {
 
 // The game as the programs start it, in the assets folder. With `scripted`
 // the clock is virtual and the input scripted, so every frame is 1/60 s.
-void start_game(bool scripted) {
+void start_game(bool scripted, const GameVariant& variant = kGameShooter) {
   if (chdir(SHOOTER_SOURCE_DIR "/assets") != 0) std::perror("chdir");
   if (scripted) {
     plat_clock_use_virtual(3600ull * 10'000'000ull);
@@ -88,7 +88,7 @@ void start_game(bool scripted) {
   rt_register_globals(&g_lists, sizeof g_lists);
   game_start_libraries();
   rt_random_seed(20261208);
-  game_startup(kGameShooter);
+  game_startup(variant);
   if (scripted) eng_set_vsync(0);  // no pacing: the clock is stepped here
 }
 
@@ -173,12 +173,13 @@ int child_scene(bool heavy) {
   return 0;
 }
 
-// The game's own start to its first present. Prints the clock after it.
-int child_first_frame() {
-  start_game(false);
+// The game's own start to its first present. Prints the clock after it and
+// the milliseconds start-up spent in the sleeps of its device resets.
+int child_first_frame(const GameVariant& variant) {
+  start_game(false, variant);
   game_loop_pass();
   plat_video_finish(g_engine.screen.video);  // the present may still be queued
-  std::printf("%f\n", now_ms());
+  std::printf("%f %f\n", now_ms(), plat_slept_100ns() / 1e4);
   std::fflush(stdout);
   _exit(0);  // the end sequence is not part of the measure
 }
@@ -243,7 +244,8 @@ int child_memory() {
 int run_child(const std::string& what) {
   if (what == "scene-heavy") return child_scene(true);
   if (what == "scene-typical") return child_scene(false);
-  if (what == "first-frame") return child_first_frame();
+  if (what == "first-frame") return child_first_frame(kGameShooter);
+  if (what == "first-frame-alt") return child_first_frame(kGameShooterAlt);
   if (what == "floor") return child_floor();
   if (what == "decode") return child_decode();
   if (what == "memory") return child_memory();
@@ -336,29 +338,40 @@ void BM_Scene(benchmark::State& state, const char* what, const char* device, boo
   g_results[std::string(what) + "/" + device] = v;
 }
 
+// Per program: the median start to first present, the median time slept in
+// it and the best start; the floor and the decode are shared.
 void BM_FirstFrame(benchmark::State& state) {
-  std::vector<double> game, floor;
+  std::vector<double> floor, game[2], slept[2];
   for (auto _ : state) {
     for (int i = 0; i < kFirstFrameRuns; ++i) {
       ChildResult f = spawn_child("floor", "", false);
       ChildResult g = spawn_child("first-frame", "gl", false);
-      if (!f.ok || !g.ok) {
+      ChildResult a = spawn_child("first-frame-alt", "gl", false);
+      if (!f.ok || !g.ok || !a.ok || g.values.size() < 2 || a.values.size() < 2) {
         state.SkipWithError("a child failed (needs a display)");
         return;
       }
       floor.push_back(f.values[0] - f.start_ms);
-      game.push_back(g.values[0] - g.start_ms);
+      for (int p = 0; p < 2; ++p) {
+        const ChildResult& c = p == 0 ? g : a;
+        game[p].push_back(c.values[0] - c.start_ms);
+        slept[p].push_back(c.values[1]);
+      }
     }
-    state.SetIterationTime(percentile(game, 0.5) / 1e3);
+    state.SetIterationTime(percentile(game[0], 0.5) / 1e3);
   }
   ChildResult d = spawn_child("decode", "soft", false);
   const double decode = d.ok ? d.values[0] : 0;
-  state.counters["game_ms"] = percentile(game, 0.5);
+  state.counters["shooter_ms"] = percentile(game[0], 0.5);
+  state.counters["shooter_alt_ms"] = percentile(game[1], 0.5);
   state.counters["floor_ms"] = percentile(floor, 0.5);
   state.counters["decode_ms"] = decode;
-  g_results["first-frame"] = {percentile(game, 0.5), percentile(floor, 0.5), decode,
-                              *std::min_element(game.begin(), game.end()),
-                              *std::min_element(floor.begin(), floor.end())};
+  g_results["first-frame/floor"] = {percentile(floor, 0.5),
+                                    *std::min_element(floor.begin(), floor.end()), decode};
+  for (int p = 0; p < 2; ++p)
+    g_results[p == 0 ? "first-frame/shooter" : "first-frame/shooter-alt"] = {
+        percentile(game[p], 0.5), percentile(slept[p], 0.5),
+        *std::min_element(game[p].begin(), game[p].end())};
 }
 
 void BM_PeakMemory(benchmark::State& state, const char* device) {
@@ -415,21 +428,36 @@ void print_scene(const char* title, const std::string& key, bool whole, double t
       v[8], v[9], v[10]);
 }
 
+// The target is the floor plus the decode plus 50 ms. Time the program
+// asks to sleep (the shooter's two resets) is shown apart from its work.
+void print_first_frames() {
+  auto floor = g_results.find("first-frame/floor");
+  if (floor == g_results.end()) return;
+  const double floor_ms = floor->second[0], decode = floor->second[2];
+  std::printf(
+      "first presented frame: minimal SDL2 + GL program %.1f ms (best %.1f), music decode "
+      "%.1f ms, target floor + decode + 50 = %.1f ms\n",
+      floor_ms, floor->second[1], decode, floor_ms + decode + 50);
+  for (const char* program : {"shooter", "shooter-alt"}) {
+    auto it = g_results.find(std::string("first-frame/") + program);
+    if (it == g_results.end()) continue;
+    const double ms = it->second[0], slept = it->second[1];
+    const double extra = ms - floor_ms - decode;
+    std::printf(
+        "  %s: %.1f ms (best %.1f), %.2fx the floor, %.1f ms beyond floor + decode: target 50 "
+        "ms %s; of it %.1f ms asleep in device resets, %.1f ms beyond without them\n",
+        program, ms, it->second[2], ms / floor_ms, extra, extra <= 50 ? "met" : "MISSED", slept,
+        extra - slept);
+  }
+}
+
 void print_summary() {
   std::printf("\n");
   print_scene("heavy scene on gl, update + queueing + eng_render", "scene-heavy/gl", false, 4.0);
   print_scene("heavy scene on soft, whole frame, one core", "scene-heavy/soft", true, 0);
   print_scene("typical scene on soft, whole frame, one core", "scene-typical/soft", true,
               kBudgetMs);
-  if (auto it = g_results.find("first-frame"); it != g_results.end()) {
-    const auto& v = it->second;
-    const double extra = v[0] - v[1] - v[2];
-    std::printf(
-        "first presented frame: game %.1f ms (best %.1f), minimal SDL2 + GL program %.1f ms "
-        "(best %.1f), music decode %.1f ms: the game takes %.2fx the floor, %.1f ms beyond "
-        "floor + decode (target 50 ms) %s\n",
-        v[0], v[3], v[1], v[4], v[2], v[0] / v[1], extra, extra <= 50 ? "met" : "MISSED");
-  }
+  print_first_frames();
   for (const char* device : {"soft", "gl"}) {
     auto it = g_results.find(std::string("memory/") + device);
     if (it == g_results.end()) continue;

@@ -9,6 +9,9 @@ std::uint64_t plat_time_100ns();
 std::uint32_t plat_ticks_ms();
 // Sleeps on the real clock; with the virtual clock, advances it instead.
 void plat_sleep_ms(std::uint32_t ms);
+// Real time spent in plat_sleep_ms so far, over all threads (100-ns units):
+// start-up measures tell their own work from the waits they are asked for.
+std::uint64_t plat_slept_100ns();
 
 // Virtual clock: once installed, every reading comes from it until removed.
 void plat_clock_use_virtual(std::uint64_t start_100ns);
