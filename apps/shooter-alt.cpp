@@ -2,4 +2,6 @@
 // the white flash and the energy bar is drawn additively.
 #include "game/game.h"
 
-int main() { game_main(kGameShooterAlt); }
+int main() {
+  game_main(kGameShooterAlt);
+}

@@ -2,4 +2,6 @@
 // F switches between full screen and window.
 #include "game/game.h"
 
-int main() { game_main(kGameShooter); }
+int main() {
+  game_main(kGameShooter);
+}

@@ -46,7 +46,8 @@ EngHandle eng_sprite_create(EngHandle texture);
 int eng_sprite_mask_colour(EngHandle sprite, int colour);
 int eng_sprite_set_depth(EngHandle sprite, int level);
 int eng_sprite_set_scale(EngHandle sprite, float x_percent, float y_percent);
-int eng_sprite_set_frames(EngHandle sprite, int count, int speed, int frame_width, int frame_height);
+int eng_sprite_set_frames(EngHandle sprite, int count, int speed, int frame_width,
+                          int frame_height);
 int eng_sprite_move_hotspot_x(EngHandle sprite, float dx);
 int eng_sprite_move_hotspot_y(EngHandle sprite, float dy);
 int eng_sprite_set_blend(EngHandle sprite, int source, int destination);

@@ -9,8 +9,12 @@
 
 namespace {
 constexpr double kDegToRad = 0.017453292519943295;
-double cos_deg(double d) { return std::cos(d * kDegToRad); }
-double sin_deg(double d) { return std::sin(d * kDegToRad); }
+double cos_deg(double d) {
+  return std::cos(d * kDegToRad);
+}
+double sin_deg(double d) {
+  return std::sin(d * kDegToRad);
+}
 
 // Explosion particles fade from 80 ms after their creation (10-µs ticks).
 constexpr std::uint32_t kFadeDelay10us = 8000;
@@ -110,8 +114,8 @@ void drift(Entity& p, std::uint32_t now) {
   int step = rt_random(5);
   float dx = p.x - g_game.ship_x + 16, dy = p.y - g_game.ship_y + 16;
   if (dx * dx + dy * dy < 13456) {
-    p.angle = static_cast<float>(
-        game_bearing(g_game.ship_x + 16, g_game.ship_y + 16, p.x + 8, p.y + 8));
+    p.angle =
+        static_cast<float>(game_bearing(g_game.ship_x + 16, g_game.ship_y + 16, p.x + 8, p.y + 8));
     p.speed = 150;
   } else {
     p.speed = static_cast<float>(rt_random(10) + 10);
@@ -230,4 +234,6 @@ void game_background_draw_old() {
   if (g_game.fade_active == 1) draw_background(g_game.bg_old_index, 255 - g_game.fade_counter);
 }
 
-void game_background_draw_current() { draw_background(g_game.bg_index, g_game.fade_counter); }
+void game_background_draw_current() {
+  draw_background(g_game.bg_index, g_game.fade_counter);
+}

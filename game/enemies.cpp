@@ -18,7 +18,9 @@ float enemy_frame_time() {
   return t > 0.1f ? 0.016f : t;
 }
 
-std::int8_t random_kind() { return static_cast<std::int8_t>(rt_random(2) + 1); }
+std::int8_t random_kind() {
+  return static_cast<std::int8_t>(rt_random(2) + 1);
+}
 }  // namespace
 
 void game_marker_spawn(std::int8_t kind) {
@@ -109,8 +111,8 @@ void game_enemies_move() {
     int r = rt_random(4000);
     if (r >= 400 && r <= 410) e->homing = 1;
     if (e->homing == 1) {
-      e->angle = static_cast<float>(
-          game_bearing(g_game.ship_x + 16, g_game.ship_y + 16, e->x, e->y));
+      e->angle =
+          static_cast<float>(game_bearing(g_game.ship_x + 16, g_game.ship_y + 16, e->x, e->y));
       if (r >= 500 && r <= 510) {
         e->homing = 0;
         e->angle = static_cast<float>(std::abs(g_game.facing - 360));
@@ -164,8 +166,7 @@ void game_enemies_draw_collide() {
     pulse_overlay(*e, t);
     std::intptr_t base = game_enemy_sprite(static_cast<int>(e->image), 0);
     if (!eng_sprite_collide(g_assets.ship_sprite, game_round(g_game.ship_x),
-                            game_round(g_game.ship_y), base, game_round(e->x), game_round(e->y),
-                            3))
+                            game_round(g_game.ship_y), base, game_round(e->x), game_round(e->y), 3))
       continue;
     if (g_game.energy > 0) g_game.energy -= 40;
     if (g_game.energy < 0) {

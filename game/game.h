@@ -4,8 +4,8 @@
 // The points in which the two programs differ.
 struct GameVariant {
   const char* name;
-  int screen_mode;         // 3: window that switches to full screen; 0: exclusive full screen
-  bool f_key_fullscreen;   // F switches the display (else it toggles the flash)
+  int screen_mode;        // 3: window that switches to full screen; 0: exclusive full screen
+  bool f_key_fullscreen;  // F switches the display (else it toggles the flash)
   int bar_src_blend, bar_dst_blend, bar_alpha;
 };
 

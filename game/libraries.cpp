@@ -25,7 +25,6 @@ void eng_init_step() {
   eng_init();
 }
 
-
 constexpr std::array<RtStep, 20> kLibrarySteps{{
     {"rt_strings_init", rt_strings_init},
     {"rt_lists_init", rt_lists_init},

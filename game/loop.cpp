@@ -153,7 +153,9 @@ void game_timer_setup() {
 
 void game_timer_release() {}
 
-void game_shutdown() { game_end_libraries(); }
+void game_shutdown() {
+  game_end_libraries();
+}
 
 void game_main(const GameVariant& variant) {
   rt_register_globals(&g_game, sizeof g_game);

@@ -15,8 +15,12 @@ constexpr float kDegToRadF = 0.0174532925f;
 constexpr double kDegToRad = 0.017453292519943295;
 constexpr float kShotSpeed = 700.0f;
 
-double cos_deg(double degrees) { return std::cos(degrees * kDegToRad); }
-double sin_deg(double degrees) { return std::sin(degrees * kDegToRad); }
+double cos_deg(double degrees) {
+  return std::cos(degrees * kDegToRad);
+}
+double sin_deg(double degrees) {
+  return std::sin(degrees * kDegToRad);
+}
 }  // namespace
 
 void game_pointer_update() {
@@ -82,8 +86,10 @@ void accelerate(GameState& g) {
 
 void game_ship_move(std::intptr_t sprite, std::int32_t ax, std::int32_t ay) {
   GameState& g = g_game;
-  g.phys_x = static_cast<float>(g.phys_x + std::cos(static_cast<double>(g.heading * kDegToRadF)) * g.speed * 0.2);
-  g.phys_y = static_cast<float>(g.phys_y + std::sin(static_cast<double>(g.heading * kDegToRadF)) * g.speed * 0.2);
+  g.phys_x = static_cast<float>(g.phys_x + std::cos(static_cast<double>(g.heading * kDegToRadF)) *
+                                               g.speed * 0.2);
+  g.phys_y = static_cast<float>(g.phys_y + std::sin(static_cast<double>(g.heading * kDegToRadF)) *
+                                               g.speed * 0.2);
   g.heading += g.turn_rate;
   while (g.heading < 0) g.heading += 360;
   while (g.heading >= 360) g.heading -= 360;

@@ -8,8 +8,8 @@
 
 // One record type for every entity list; each list uses the fields it needs.
 struct Entity {
-  std::int8_t kind;        // colour kind 1 green, 2 red, 3 yellow
-  std::intptr_t image;     // sprite handle; for enemies the kind again
+  std::int8_t kind;     // colour kind 1 green, 2 red, 3 yellow
+  std::intptr_t image;  // sprite handle; for enemies the kind again
   float x, y;
   std::int32_t size;       // spawn markers: scale in percent
   float offset;            // spawn markers: draw offset
@@ -69,17 +69,17 @@ struct GameState {
 struct GameAssets {
   std::intptr_t music;
   std::intptr_t logo_sprite, panel_sprite, bar_sprite;
-  std::intptr_t* tile_images;     // 0 … 5
-  std::intptr_t* tile_textures;   // 0 … 5
-  std::intptr_t* tile_sprites;    // 0 … 5
+  std::intptr_t* tile_images;    // 0 … 5
+  std::intptr_t* tile_textures;  // 0 … 5
+  std::intptr_t* tile_sprites;   // 0 … 5
   std::intptr_t frame_sprite, flash_sprite;
   RtArrayVar<2> particle_sprites;  // 5 × 5: (colour, frame)
-  std::intptr_t* energy_sprites;  // 0 … 4
+  std::intptr_t* energy_sprites;   // 0 … 4
   std::intptr_t exhaust_sprite, shot_sprite, ship_sprite, cursor_sprite, font_sprite;
   std::intptr_t probe_sprite, circle_sprite;
   std::intptr_t enemy_sheet;
   std::intptr_t* enemy_textures;  // 0 … 20
-  RtArrayVar<2> enemy_sprites;     // 21 × 2: (kind, frame)
+  RtArrayVar<2> enemy_sprites;    // 21 × 2: (kind, frame)
 };
 
 struct GameLists {

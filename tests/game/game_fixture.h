@@ -40,7 +40,8 @@ inline void enter_scratch_folder() {
   fs::create_directories(dir);
   for (const char* sub : {"GFX", "Sound"}) {
     fs::path link = dir / sub;
-    if (!fs::exists(link)) fs::create_directory_symlink(fs::path(SHOOTER_SOURCE_DIR) / "assets" / sub, link);
+    if (!fs::exists(link))
+      fs::create_directory_symlink(fs::path(SHOOTER_SOURCE_DIR) / "assets" / sub, link);
   }
   ASSERT_EQ(chdir(dir.c_str()), 0);
 }
@@ -67,7 +68,9 @@ inline void start_game_once() {
   (void)started;
 }
 
-inline int count(const ListVar& list) { return rt_list_size(list.header); }
+inline int count(const ListVar& list) {
+  return rt_list_size(list.header);
+}
 
 inline std::vector<Entity*> elements(const ListVar& list) {
   std::vector<Entity*> out;

@@ -10,8 +10,12 @@
 using namespace game_test;
 
 namespace {
-void press(int dik) { plat_input_script_key(dik, true); }
-void release(int dik) { plat_input_script_key(dik, false); }
+void press(int dik) {
+  plat_input_script_key(dik, true);
+}
+void release(int dik) {
+  plat_input_script_key(dik, false);
+}
 bool file_exists(const char* name) {
   struct stat st {};
   return stat(name, &st) == 0;
@@ -34,7 +38,7 @@ TEST_F(GameTest, FireButtonIsSampledEvery150Milliseconds) {
   for (std::size_t i = 1; i < fired_at.size(); ++i) EXPECT_EQ(fired_at[i] - fired_at[i - 1], 10);
 
   // A press that comes and goes between two checks fires nothing.
-  pass(0.016);  // the flip now reads the button up
+  pass(0.016);          // the flip now reads the button up
   game_timers_start();  // a check in the next pass, then none for 150 ms
   rt_list_clear(g_lists.shots.header);
   int shots = 0;
@@ -110,7 +114,7 @@ TEST_F(GameTest, FKeyResetsTheShipAndSwitchesTheDisplayOrTheFlash) {
   pass();
   release(DIK_F);
   EXPECT_EQ(g_game.fullscreen, 0);  // the alternative program keeps its display
-  EXPECT_EQ(g_game.flash, 1);  // and shows the flash in the next running frame
+  EXPECT_EQ(g_game.flash, 1);       // and shows the flash in the next running frame
   g_game.paused = 0;
   pass();
   EXPECT_EQ(g_game.flash, 0);
@@ -153,8 +157,8 @@ TEST_F(GameTest, EnergyBarHasOneSegmentPerUnitPlusOne) {
   auto cols = differing_columns(none, full, 673);
   ASSERT_FALSE(cols.empty());
   EXPECT_EQ(cols.front(), 412);
-  EXPECT_EQ(cols.back(), 612);  // beyond the frame's right side at 611
-  EXPECT_EQ(cols.size(), 200u);  // every column but the frame's own at 611
+  EXPECT_EQ(cols.back(), 612);       // beyond the frame's right side at 611
+  EXPECT_EQ(cols.size(), 200u);      // every column but the frame's own at 611
   auto low = status_frame(0.5f, 0);  // rounds to 0: one segment
   cols = differing_columns(none, low, 673);
   ASSERT_EQ(cols.size(), 1u);

@@ -52,7 +52,7 @@ TEST_F(GameTest, AimOvershootsBetweenThirteenAndFifteenAndBacksOffBelow) {
   g_game.pointer_y = 400;
   g_game.aim_x = 487;
   g_game.aim_y = 400;
-  move_mouse(1, 0);  // 14 pixels apart
+  move_mouse(1, 0);              // 14 pixels apart
   EXPECT_EQ(g_game.aim_x, 503);  // 16 towards the pointer: 2 past it
   EXPECT_EQ(g_game.aim_y, 400);
 

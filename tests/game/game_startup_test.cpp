@@ -54,14 +54,14 @@ TEST_F(GameTest, StartupPlacesPointerAimAndShipFromTheCursor) {
 }
 
 TEST_F(GameTest, BearingFollowsTheAngleConvention) {
-  EXPECT_EQ(game_bearing(10, 0, 0, 0), 0);    // towards +x
-  EXPECT_EQ(game_bearing(0, 10, 0, 0), 90);   // towards +y (down on screen)
+  EXPECT_EQ(game_bearing(10, 0, 0, 0), 0);   // towards +x
+  EXPECT_EQ(game_bearing(0, 10, 0, 0), 90);  // towards +y (down on screen)
   EXPECT_EQ(game_bearing(-10, 0, 0, 0), 180);
   EXPECT_EQ(game_bearing(0, -10, 0, 0), 270);
   EXPECT_FLOAT_EQ(g_game.last_distance, 10);
   // dx = 0 takes the infinite quotient: 270 for dy > 0, 90 for dy < 0.
   EXPECT_EQ(game_bearing(5, 0, 5, 7), 270);
   EXPECT_EQ(game_bearing(5, 7, 5, 0), 90);
-  EXPECT_EQ(game_bearing(3, 4, 3, 4), 0);  // identical points: a fixed angle
+  EXPECT_EQ(game_bearing(3, 4, 3, 4), 0);        // identical points: a fixed angle
   EXPECT_EQ(game_bearing(1000, -4, 0, 0), 360);  // 359.77 rounds up to 360
 }

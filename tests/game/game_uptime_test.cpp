@@ -33,7 +33,8 @@ std::vector<int> fire_frames(int frames) {
 }  // namespace
 
 TEST_F(GameTest, FireCadenceHoldsAtThirtyDaysAndAcrossTheTickWrap) {
-  for (std::uint64_t start : {std::uint64_t{30 * kDay}, std::uint64_t{kTickWrap - 60 * 160'000ull}}) {
+  for (std::uint64_t start :
+       {std::uint64_t{30 * kDay}, std::uint64_t{kTickWrap - 60 * 160'000ull}}) {
     clear_scene();
     set_uptime(start);
     auto at = fire_frames(120);  // crosses the wrap in the second case

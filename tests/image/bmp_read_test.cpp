@@ -67,7 +67,8 @@ const std::vector<std::uint32_t> kPalette = {kRed, kGreen, kBlue, kWhite, kBlack
 
 TEST_F(BmpRead, TrueColourRowsBottomUpAndTopDownAndEveryInfoHeader) {
   for (std::uint32_t header : {40u, 52u, 56u, 108u, 124u}) {
-    BmpLayout s{.header_size = header, .width = 3, .height = 2, .bits = 24, .pixels = rows24(false)};
+    BmpLayout s{
+        .header_size = header, .width = 3, .height = 2, .bits = 24, .pixels = rows24(false)};
     expect_picture(catch_bitmap(make_bmp(s)));
     s.height = -2;
     s.pixels = rows24(true);
@@ -78,11 +79,11 @@ TEST_F(BmpRead, TrueColourRowsBottomUpAndTopDownAndEveryInfoHeader) {
 TEST_F(BmpRead, PaletteDepthsIncludingTheCoreHeaderAndShortColourTables) {
   Bytes indices8 = {3, 4, 5, 0, 0, 1, 2, 0};  // bottom row first, rows padded to 4
   BmpLayout s{.width = 3,
-            .height = 2,
-            .bits = 8,
-            .palette = kPalette,
-            .colours_used = 6,
-            .pixels = indices8};
+              .height = 2,
+              .bits = 8,
+              .palette = kPalette,
+              .colours_used = 6,
+              .pixels = indices8};
   expect_picture(catch_bitmap(make_bmp(s)));
   s.header_size = 12;  // three-byte colour table entries, all 256 of them
   s.palette.resize(256);
@@ -90,21 +91,21 @@ TEST_F(BmpRead, PaletteDepthsIncludingTheCoreHeaderAndShortColourTables) {
   expect_picture(catch_bitmap(make_bmp(s)));
 
   BmpLayout s4{.width = 3,
-             .height = 2,
-             .bits = 4,
-             .palette = kPalette,
-             .colours_used = 6,
-             .pixels = {0x34, 0x50, 0, 0, 0x01, 0x20, 0, 0}};
+               .height = 2,
+               .bits = 4,
+               .palette = kPalette,
+               .colours_used = 6,
+               .pixels = {0x34, 0x50, 0, 0, 0x01, 0x20, 0, 0}};
   expect_picture(catch_bitmap(make_bmp(s4)));
 
   // 1 bit: a checker of the two palette colours; indices beyond a short
   // table read as black.
   BmpLayout s1{.width = 3,
-             .height = 2,
-             .bits = 1,
-             .palette = {kWhite, kBlue},
-             .colours_used = 2,
-             .pixels = {0b10100000, 0, 0, 0, 0b01000000, 0, 0, 0}};
+               .height = 2,
+               .bits = 1,
+               .palette = {kWhite, kBlue},
+               .colours_used = 2,
+               .pixels = {0b10100000, 0, 0, 0, 0b01000000, 0, 0, 0}};
   ImgBitmap* b = catch_bitmap(make_bmp(s1));
   ASSERT_NE(b, nullptr);
   EXPECT_EQ(pixel(b, 0, 0), opaque(kWhite));
@@ -112,11 +113,11 @@ TEST_F(BmpRead, PaletteDepthsIncludingTheCoreHeaderAndShortColourTables) {
   EXPECT_EQ(pixel(b, 0, 1), opaque(kBlue));
   EXPECT_EQ(pixel(b, 1, 1), opaque(kWhite));
   BmpLayout s8short{.width = 1,
-                  .height = 1,
-                  .bits = 8,
-                  .palette = {kRed},
-                  .colours_used = 1,
-                  .pixels = {9, 0, 0, 0}};
+                    .height = 1,
+                    .bits = 8,
+                    .palette = {kRed},
+                    .colours_used = 1,
+                    .pixels = {9, 0, 0, 0}};
   EXPECT_EQ(pixel(catch_bitmap(make_bmp(s8short)), 0, 0), opaque(kBlack));
 }
 
@@ -128,9 +129,9 @@ TEST_F(BmpRead, SixteenBitFieldsScaleToFullRange) {
   };
   // 5-5-5: white, grey 16, red; padded to 8 bytes per row.
   BmpLayout s555{.width = 3,
-               .height = 1,
-               .bits = 16,
-               .pixels = pack({0x7fff, (16 << 10) | (16 << 5) | 16, 0x7c00, 0})};
+                 .height = 1,
+                 .bits = 16,
+                 .pixels = pack({0x7fff, (16 << 10) | (16 << 5) | 16, 0x7c00, 0})};
   ImgBitmap* b = catch_bitmap(make_bmp(s555));
   ASSERT_NE(b, nullptr);
   EXPECT_EQ(pixel(b, 0, 0), opaque(kWhite));
@@ -139,12 +140,12 @@ TEST_F(BmpRead, SixteenBitFieldsScaleToFullRange) {
   // 5-6-5 bit fields, after a 40-byte header and inside a 56-byte one.
   for (std::uint32_t header : {40u, 56u}) {
     BmpLayout s565{.header_size = header,
-                 .width = 3,
-                 .height = 1,
-                 .bits = 16,
-                 .compression = 3,
-                 .masks = {0xf800, 0x07e0, 0x001f, 0},
-                 .pixels = pack({0xffff, 0x07e0, 0x0010 | (32 << 5), 0})};
+                   .width = 3,
+                   .height = 1,
+                   .bits = 16,
+                   .compression = 3,
+                   .masks = {0xf800, 0x07e0, 0x001f, 0},
+                   .pixels = pack({0xffff, 0x07e0, 0x0010 | (32 << 5), 0})};
     b = catch_bitmap(make_bmp(s565));
     ASSERT_NE(b, nullptr) << header;
     EXPECT_EQ(pixel(b, 0, 0), opaque(kWhite));
@@ -166,12 +167,12 @@ TEST_F(BmpRead, ThirtyTwoBitAlphaFromMemoryIsKeptOnlyWhenSomeIsSet) {
   EXPECT_EQ(pixel(b, 0, 0)[3], 0);
   // Bit fields with an alpha mask inside a 124-byte header.
   BmpLayout v5{.header_size = 124,
-             .width = 3,
-             .height = 2,
-             .bits = 32,
-             .compression = 3,
-             .masks = {0x00ff0000, 0x0000ff00, 0x000000ff, 0xff000000},
-             .pixels = rows32(200)};
+               .width = 3,
+               .height = 2,
+               .bits = 32,
+               .compression = 3,
+               .masks = {0x00ff0000, 0x0000ff00, 0x000000ff, 0xff000000},
+               .pixels = rows32(200)};
   b = catch_bitmap(make_bmp(v5));
   ASSERT_NE(b, nullptr);
   EXPECT_EQ(pixel(b, 2, 1), (Px{128, 128, 128, 200}));
@@ -188,10 +189,10 @@ TEST_F(BmpRead, FileLoadsConvertToTwentyFourBitsAndRememberTheSourceDepth) {
   expect_picture(img_bitmap(id));
 
   BmpLayout s4{.width = 3,
-             .height = 2,
-             .bits = 4,
-             .palette = kPalette,
-             .pixels = {0x34, 0x50, 0, 0, 0x01, 0x20, 0, 0}};
+               .height = 2,
+               .bits = 4,
+               .palette = kPalette,
+               .pixels = {0x34, 0x50, 0, 0, 0x01, 0x20, 0, 0}};
   s4.palette.resize(16);
   codec_test::write_file(path("b.bmp"), make_bmp(s4));
   EXPECT_NE(img_load(5, path("b.bmp").c_str()), 0);
@@ -208,12 +209,12 @@ TEST_F(BmpRead, RunLengthStreamsWithEscapesDeltasAndAbsoluteRuns) {
   // two of index 1; then end of bitmap.
   std::vector<std::uint32_t> pal = {kRed, kGreen, kBlue, kWhite, kGrey, 0x123456};
   BmpLayout s{.width = 4,
-            .height = 3,
-            .bits = 8,
-            .compression = 1,
-            .palette = pal,
-            .colours_used = 6,
-            .pixels = {3, 1, 1, 2, 0, 0, 0, 3, 3, 4, 5, 0, 1, 0, 0, 0, 0, 2, 2, 0, 2, 1, 0, 1}};
+              .height = 3,
+              .bits = 8,
+              .compression = 1,
+              .palette = pal,
+              .colours_used = 6,
+              .pixels = {3, 1, 1, 2, 0, 0, 0, 3, 3, 4, 5, 0, 1, 0, 0, 0, 0, 2, 2, 0, 2, 1, 0, 1}};
   ImgBitmap* b = catch_bitmap(make_bmp(s));
   ASSERT_NE(b, nullptr);
   const std::uint32_t expected[3][4] = {{kBlack, kBlack, kGreen, kGreen},
@@ -224,13 +225,13 @@ TEST_F(BmpRead, RunLengthStreamsWithEscapesDeltasAndAbsoluteRuns) {
 
   // The same picture as RLE4: runs alternate the two nibbles.
   BmpLayout s4{.width = 4,
-             .height = 3,
-             .bits = 4,
-             .compression = 2,
-             .palette = pal,
-             .colours_used = 6,
-             .pixels = {3,    0x11, 1, 0x22, 0, 0, 0, 3, 0x34, 0x50, 1,
-                        0x00, 0,    0, 0,    2, 2, 0, 2, 0x11, 0,    1}};
+               .height = 3,
+               .bits = 4,
+               .compression = 2,
+               .palette = pal,
+               .colours_used = 6,
+               .pixels = {3,    0x11, 1, 0x22, 0, 0, 0, 3, 0x34, 0x50, 1,
+                          0x00, 0,    0, 0,    2, 2, 0, 2, 0x11, 0,    1}};
   b = catch_bitmap(make_bmp(s4));
   ASSERT_NE(b, nullptr);
   for (int y = 0; y < 3; ++y)
@@ -275,27 +276,27 @@ TEST_F(BmpRead, DamagedOrHostileHeadersAreRefused) {
   codec_test::put32(d, 30, 4);
   refused(d, "JPEG compression");
   BmpLayout rle_top{.width = 2,
-                  .height = -2,
-                  .bits = 8,
-                  .compression = 1,
-                  .palette = {kRed},
-                  .pixels = {2, 0, 0, 1}};
+                    .height = -2,
+                    .bits = 8,
+                    .compression = 1,
+                    .palette = {kRed},
+                    .pixels = {2, 0, 0, 1}};
   refused(make_bmp(rle_top), "top-down RLE");
   BmpLayout holes{.width = 1,
-                .height = 1,
-                .bits = 32,
-                .compression = 3,
-                .masks = {0x00ff00ff, 0xff00, 0xff0000, 0},
-                .pixels = {0, 0, 0, 0}};
+                  .height = 1,
+                  .bits = 32,
+                  .compression = 3,
+                  .masks = {0x00ff00ff, 0xff00, 0xff0000, 0},
+                  .pixels = {0, 0, 0, 0}};
   refused(make_bmp(holes), "non-contiguous mask");
   holes.masks = {0, 0, 0, 0};
   refused(make_bmp(holes), "no masks");
   BmpLayout big_palette{.width = 1,
-                      .height = 1,
-                      .bits = 8,
-                      .palette = {kRed},
-                      .colours_used = 200,
-                      .pixels = {0, 0, 0, 0}};
+                        .height = 1,
+                        .bits = 8,
+                        .palette = {kRed},
+                        .colours_used = 200,
+                        .pixels = {0, 0, 0, 0}};
   Bytes p = make_bmp(big_palette);
   p.resize(60);
   refused(p, "colour table past the end");
@@ -306,25 +307,25 @@ TEST_F(BmpRead, DamagedOrHostileHeadersAreRefused) {
 
 TEST_F(BmpRead, EveryTruncationOfEveryKindIsSafe) {
   BmpLayout rle{.width = 4,
-              .height = 3,
-              .bits = 4,
-              .compression = 2,
-              .palette = kPalette,
-              .colours_used = 6,
-              .pixels = {3, 0x11, 1, 0x22, 0, 0, 0, 3, 0x34, 0x50, 0, 2, 2, 0, 0, 1}};
+                .height = 3,
+                .bits = 4,
+                .compression = 2,
+                .palette = kPalette,
+                .colours_used = 6,
+                .pixels = {3, 0x11, 1, 0x22, 0, 0, 0, 3, 0x34, 0x50, 0, 2, 2, 0, 0, 1}};
   BmpLayout v5{.header_size = 124,
-             .width = 3,
-             .height = 2,
-             .bits = 32,
-             .compression = 3,
-             .masks = {0x00ff0000, 0x0000ff00, 0x000000ff, 0xff000000},
-             .pixels = rows32(9)};
-  BmpLayout core{.header_size = 12,
                .width = 3,
                .height = 2,
-               .bits = 1,
-               .palette = {0, kWhite},
-               .pixels = Bytes(8, 0xa0)};
+               .bits = 32,
+               .compression = 3,
+               .masks = {0x00ff0000, 0x0000ff00, 0x000000ff, 0xff000000},
+               .pixels = rows32(9)};
+  BmpLayout core{.header_size = 12,
+                 .width = 3,
+                 .height = 2,
+                 .bits = 1,
+                 .palette = {0, kWhite},
+                 .pixels = Bytes(8, 0xa0)};
   for (const BmpLayout& layout : {rle, v5, core}) {
     Bytes full = make_bmp(layout);
     for (std::size_t n = 0; n <= full.size(); ++n) {
