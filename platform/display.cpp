@@ -14,6 +14,7 @@
 #include "platform/display_sdl.h"
 #include "platform/input.h"
 #include "platform/video.h"
+#include "platform/video_device.h"
 
 #if defined(__SANITIZE_ADDRESS__)
 // The session-bus library that SDL's video start-up connects through keeps a
@@ -69,7 +70,10 @@ void catch_display_loss() {
 
 // SDL keeps process-wide state (threads, the session-bus connection) until
 // SDL_Quit; ending it at exit stops leak checkers reporting it as lost.
+// Closing the display tears the OpenGL driver down: a render thread still
+// drawing then can make the driver crash or wait forever for its own threads.
 void quit_at_exit() {
+  plat_video_gl_end_all();
   SDL_Quit();
 }
 

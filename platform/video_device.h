@@ -89,6 +89,10 @@ int plat_video_refresh_hz(PlatWindow* window);
 // Back-end constructors; null (with the error set) when they cannot run.
 PlatVideo* plat_video_soft_create(PlatWindow* window, int width, int height);
 PlatVideo* plat_video_gl_create(PlatWindow* window, int width, int height);
+// At the process's end, before the display closes: every gl device's render
+// thread finishes its work and ends, and its context goes. The devices stay
+// as they are for anything that still calls them, and draw nothing.
+void plat_video_gl_end_all();
 
 // The gl device's uploads from kept texels (see plat_texture_upload_kept).
 void gl_texture_upload_kept(PlatVideo* video, PlatTexture texture, const std::uint32_t* texels);

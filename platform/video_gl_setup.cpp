@@ -4,8 +4,10 @@
 // the window (letterboxed when sizes differ), swaps and paces.
 #include <algorithm>
 #include <cstddef>
+#include <mutex>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "platform/display.h"
 #include "platform/video_gl.h"
@@ -255,8 +257,18 @@ void gl_delete_objects(GlVideo* g) {
   glDeleteRenderbuffers(2, rbs);
 }
 
+namespace {
+// Devices made and not yet destroyed, for the process's end.
+std::mutex g_live_mutex;
+std::vector<GlVideo*> g_live;
+}  // namespace
+
 void gl_destroy(PlatVideo* v) {
   GlVideo* g = gl_video(v);
+  {
+    std::lock_guard lock(g_live_mutex);
+    std::erase(g_live, g);
+  }
   if (g->window != nullptr) plat_window_set_destroy_hook(g->window, nullptr, nullptr);
   auto leave = [g] {
     gl_delete_objects(g);
@@ -324,6 +336,20 @@ void gl_set_vsync(PlatVideo* v, bool on) {
   g->worker.post([g, on] { gl_set_vsync_now(g, on); });
 }
 
+// glFinish: the driver's own threads are idle when the context goes.
+void plat_video_gl_end_all() {
+  std::lock_guard lock(g_live_mutex);
+  for (GlVideo* g : g_live) {
+    g->failed = true;  // later presents fail instead of queueing
+    g->worker.stop([g] {
+      glFinish();
+      SDL_GL_MakeCurrent(g->sdl, nullptr);
+    });
+    if (g->context != nullptr) SDL_GL_DeleteContext(g->context);
+    g->context = nullptr;
+  }
+}
+
 // The window is going: what is queued runs first, later presents show nothing.
 void gl_window_gone(void* context) {
   GlVideo* g = static_cast<GlVideo*>(context);
@@ -347,6 +373,10 @@ PlatVideo* plat_video_gl_create(PlatWindow* window, int width, int height) {
   }
   plat_video_tune_allocator();
   g->ops = &kGlOps;
+  {
+    std::lock_guard lock(g_live_mutex);
+    g_live.push_back(g);
+  }
   g->frame = std::make_unique<GlFrame>();
   gl_set_vsync_now(g, false);
   // From here on only the render thread touches the context. It makes the

@@ -29,9 +29,16 @@ void GlWorker::loop(Job enter) {
 
 std::uint64_t GlWorker::post(Job job) {
   std::lock_guard lock(mutex_);
+  ++posted_;
+  // Once stopped nothing would run it: dropped as done, so no caller waits
+  // forever for it.
+  if (ended_) {
+    finished_ = posted_;
+    return posted_;
+  }
   jobs_.push_back(std::move(job));
   wake_.notify_one();
-  return ++posted_;
+  return posted_;
 }
 
 void GlWorker::wait(std::uint64_t seq) {
@@ -48,6 +55,8 @@ void GlWorker::stop(Job leave) {
     wake_.notify_one();
   }
   thread_.join();
+  std::lock_guard lock(mutex_);
+  ended_ = true;
 }
 
 double GlWorker::cpu_seconds() {

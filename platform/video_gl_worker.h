@@ -25,7 +25,8 @@ class GlWorker {
   void wait(std::uint64_t seq);
   // Runs `job` on the thread and waits for it.
   void call(Job job) { wait(post(std::move(job))); }
-  // Runs `leave` last on the thread, then ends it.
+  // Runs `leave` last on the thread, then ends it; jobs posted later are
+  // dropped.
   void stop(Job leave);
   bool running() const { return thread_.joinable(); }
   // CPU time the thread has used, in seconds (for measurements).
@@ -40,5 +41,6 @@ class GlWorker {
   std::deque<Job> jobs_;
   std::uint64_t posted_ = 0, finished_ = 0;
   bool quit_ = false;
+  bool ended_ = false;  // stopped: posts are dropped
   pthread_t handle_{};
 };
