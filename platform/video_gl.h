@@ -69,6 +69,7 @@ struct GlVideo : PlatVideo {
   SDL_GLContext context = nullptr;
   bool own_window = false;  // hidden window for off-screen use
   bool video_started = false;
+  bool cpu_renderer = false;        // the driver draws on the CPU (llvmpipe and the like)
   std::atomic<bool> failed{false};  // the render thread could not set up
   // Known to the caller's thread: texture sizes, limits, the frame being
   // recorded and frames kept for reuse.

@@ -16,7 +16,7 @@ namespace {
 
 // Start-up's fresh memory: about 80 MB of pictures, their CPU copies and the
 // decoded music on the caller's thread, 48 MB of texture storage and back
-// buffer on the render thread.
+// buffer on the render thread when the driver keeps them in main memory.
 constexpr std::size_t kMainHeapPrefault = 80u << 20;
 constexpr std::size_t kRenderHeapPrefault = 48u << 20;
 
@@ -203,6 +203,11 @@ bool create_context(GlVideo* g) {
     plat_video_set_error("the OpenGL context is older than 3.3");
     return false;
   }
+  const auto* renderer = reinterpret_cast<const char*>(glGetString(GL_RENDERER));
+  const std::string name = renderer != nullptr ? renderer : "";
+  g->cpu_renderer = name.find("llvmpipe") != std::string::npos ||
+                    name.find("softpipe") != std::string::npos ||
+                    name.find("swrast") != std::string::npos;
   return true;
 }
 
@@ -396,7 +401,8 @@ PlatVideo* plat_video_gl_create(PlatWindow* window, int width, int height) {
       gl_warm_up(g);
     else
       g->failed = true;
-    plat_heap_prefault(plat_heap_reserve(kRenderHeapPrefault));
+    // A GPU keeps textures in its own memory: nothing to map here.
+    if (g->cpu_renderer) plat_heap_prefault(plat_heap_reserve(kRenderHeapPrefault));
   });
   return g;
 }
