@@ -254,15 +254,16 @@ def check_bar(px, assets, alt, segments=201):
     share = (err <= 4).mean() if opaque.any() else 0.0
     check(share >= 0.97,
           "bar segments 412 ... 610 show green over the panel (%.4f of pixels)" % share)
-    # Beyond the frame's right side: the last segment at 412 + 200 = 612. The
-    # background's own lines and passing particles may cross a few rows there.
+    # Beyond the frame's right side: the last segment at 412 + 200 = 612, over
+    # the background. Its tiles step by up to 70 levels of green between
+    # neighbouring pixels, so a line of theirs may cross some of the rows:
+    # the median row tells.
     lift = px[rows, 612, 1] - px[rows, 613, 1]
-    share = (lift >= (25 if alt else 60)).mean()
-    check(share >= 0.8, "a green segment at x = 612 (green lift over x = 613 by row: %s)" %
-          lift.tolist())
+    check(np.median(lift) >= (25 if alt else 60),
+          "a green segment at x = 612 (green lift over x = 613 by row: %s)" % lift.tolist())
     next_lift = px[rows, 613, 1] - px[rows, 614, 1]
-    share = (np.abs(next_lift) < 25).mean()
-    check(share >= 0.8, "nothing at x = 613: the bar is %d pixels long (lift by row: %s)" %
+    check(np.median(np.abs(next_lift)) < 25,
+          "nothing at x = 613: the bar is %d pixels long (lift by row: %s)" %
           (segments, next_lift.tolist()))
 
 
