@@ -1,7 +1,11 @@
 // The full-screen program: opens exclusive full screen directly; F toggles
 // the white flash and the energy bar is drawn additively.
+#include "apps/command_line.h"
 #include "game/game.h"
 
-int main() {
+int main(int argc, char** argv) {
+  AppOptions options;
+  const int code = app_command_line(argc, argv, kGameShooterAlt.name, &options);
+  if (code != kAppRun) return code;
   game_main(kGameShooterAlt);
 }

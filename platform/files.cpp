@@ -8,12 +8,18 @@
 #include <unistd.h>
 
 #include <array>
+#include <cstdlib>
 #include <cstring>
 #include <string_view>
 #include <vector>
 
-#ifndef SHOOTER_DATA_DIR
-#define SHOOTER_DATA_DIR "/usr/local/share/shooter"
+// Where the build tree and its source's assets are; a program that runs
+// from inside that build tree reads the assets from there.
+#ifndef SHOOTER_BUILD_DIR
+#define SHOOTER_BUILD_DIR ""
+#endif
+#ifndef SHOOTER_ASSETS_DIR
+#define SHOOTER_ASSETS_DIR ""
 #endif
 
 namespace {
@@ -76,6 +82,24 @@ std::string find_in(const std::string& base, const std::string& relative) {
   return find_ignoring_case(base, relative);
 }
 
+bool inside(const std::string& path, const std::string& dir) {
+  return !dir.empty() && path.compare(0, dir.size(), dir) == 0 &&
+         (path.size() == dir.size() || path[dir.size()] == '/');
+}
+
+// SHOOTER_DATA alone when set; else the working directory, the build tree's
+// assets for a program in its build tree, and the installed data found from
+// the program's own folder, so that any prefix or a moved tree works.
+std::vector<std::string> search_folders() {
+  const char* data = std::getenv("SHOOTER_DATA");
+  if (data && *data) return {data};
+  const std::string exe = plat_executable_dir();
+  std::vector<std::string> bases = {""};
+  if (inside(exe, SHOOTER_BUILD_DIR)) bases.push_back(SHOOTER_ASSETS_DIR);
+  bases.push_back(exe + "/../share/games/shooter");
+  return bases;
+}
+
 bool is_read_only(const char* mode) {
   return mode[0] == 'r' && std::strchr(mode, '+') == nullptr;
 }
@@ -95,10 +119,7 @@ std::string plat_find_file(const char* name) {
   if (!name || !*name) return {};
   const std::string path = normalise(name);
   if (path[0] == '/') return is_file(path) ? path : find_ignoring_case("/", path.substr(1));
-  const std::string exe = plat_executable_dir();
-  const std::vector<std::string> bases = {"", exe, exe + "/../assets", exe + "/../../assets",
-                                          SHOOTER_DATA_DIR};
-  for (const auto& base : bases) {
+  for (const auto& base : search_folders()) {
     std::string found = find_in(base, path);
     if (!found.empty()) return found;
   }

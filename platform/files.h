@@ -1,7 +1,9 @@
 // Opening the program's files by the names the game writes ("GFX\Tile1.png"):
 // backslashes become slashes, and a file that is read is looked for in the
-// working directory first, then next to the executable and in the installed
-// data folder, so the game also starts from a desktop menu.
+// working directory first, then in the build tree's assets (for a program in
+// its build tree) and in the installed data folder next to the program's own
+// (<program folder>/../share/games/shooter), so the game also starts from a
+// desktop menu. SHOOTER_DATA, when set, is the only folder searched.
 #pragma once
 #include <cstdio>
 #include <string>

@@ -23,12 +23,15 @@ KIND_COLOURS = {
 }
 
 
+# The ship's outline in its 32 x 32 picture, nose at +x; the icons draw it too.
+SHIP_HULL = [(26.5, 16), (9, 6.5), (5.5, 8), (10.5, 16), (5.5, 24), (9, 25.5)]
+
+
 def ship():
     """Delta-wing fighter, nose at +x, neon-cyan rim, dark hull, bright canopy
     and a magenta engine glow at the notched tail."""
     cv = Canvas(32, 32)
-    hull = [(26.5, 16), (9, 6.5), (5.5, 8), (10.5, 16), (5.5, 24), (9, 25.5)]
-    d = d_polygon(cv, hull)
+    d = d_polygon(cv, SHIP_HULL)
     cv.light(CYAN, 0.55 * glow_falloff(d, 1.6) * (d > 0))
     cv.over(HULL, smooth_edge(d))
     # Panel lines give the hull some depth without clutter.

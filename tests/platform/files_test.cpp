@@ -61,10 +61,10 @@ TEST_F(FilesTest, LetterCaseOfTheNameDoesNotMatter) {
 }
 
 TEST_F(FilesTest, WorkingDirectoryComesFirst) {
-  // The executable's folder also gets a file of that name; the working
-  // directory's copy wins.
-  const fs::path beside = fs::path(plat_executable_dir()) / "files_test_probe.txt";
-  write(beside, "beside");
+  // The installed data folder beside the program's also gets a file of that
+  // name; the working directory's copy wins.
+  const fs::path data = fs::path(plat_executable_dir()) / ".." / "share" / "games" / "shooter";
+  write(data / "files_test_probe.txt", "installed");
   write(dir_ / "files_test_probe.txt", "here");
   std::FILE* f = plat_fopen("files_test_probe.txt", "rb");
   ASSERT_NE(f, nullptr);
@@ -72,8 +72,40 @@ TEST_F(FilesTest, WorkingDirectoryComesFirst) {
   fs::remove(dir_ / "files_test_probe.txt");
   f = plat_fopen("files_test_probe.txt", "rb");
   ASSERT_NE(f, nullptr);
-  EXPECT_EQ(read_all(f), "beside");
-  fs::remove(beside);
+  EXPECT_EQ(read_all(f), "installed");
+  fs::remove(data / "files_test_probe.txt");
+}
+
+TEST_F(FilesTest, BuildTreeAssetsThenInstalledDataThenTheOverride) {
+  // This test runs from the build tree, so the source's assets are found
+  // from an empty working directory, ahead of an installed copy.
+  const fs::path data = fs::path(plat_executable_dir()) / ".." / "share" / "games" / "shooter";
+  write(data / "GFX" / "Tile1.png", "installed");
+  const std::string found = plat_find_file("GFX\\Tile1.png");
+  EXPECT_EQ(fs::canonical(found), fs::canonical(SHOOTER_SOURCE_DIR "/assets/GFX/Tile1.png"));
+
+  // SHOOTER_DATA is the only folder searched, the working directory included.
+  write(dir_ / "GFX" / "Tile1.png", "here");
+  write(dir_ / "data" / "gfx" / "tile1.png", "override");
+  fs::create_directories(dir_ / "empty");
+  setenv("SHOOTER_DATA", (dir_ / "data").c_str(), 1);
+  std::FILE* f = plat_fopen("GFX\\Tile1.png", "rb");
+  ASSERT_NE(f, nullptr);
+  EXPECT_EQ(read_all(f), "override");
+  setenv("SHOOTER_DATA", (dir_ / "empty").c_str(), 1);
+  EXPECT_EQ(plat_fopen("GFX\\Tile1.png", "rb"), nullptr);
+  // Writing still goes to the working directory.
+  f = plat_fopen("Gamebild.png", "wb");
+  ASSERT_NE(f, nullptr);
+  std::fclose(f);
+  EXPECT_TRUE(fs::exists(dir_ / "Gamebild.png"));
+  // Set but empty counts as not set.
+  setenv("SHOOTER_DATA", "", 1);
+  f = plat_fopen("GFX\\Tile1.png", "rb");
+  ASSERT_NE(f, nullptr);
+  EXPECT_EQ(read_all(f), "here");
+  unsetenv("SHOOTER_DATA");
+  fs::remove(data / "GFX" / "Tile1.png");
 }
 
 TEST_F(FilesTest, WritingCreatesInTheWorkingDirectory) {
