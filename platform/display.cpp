@@ -214,6 +214,24 @@ void plat_window_outer_position(PlatWindow* window, int* x, int* y) {
   }
 }
 
+bool plat_window_set_icon(PlatWindow* window, const PlatIcon& icon) {
+  if (!window || !icon.rgba || icon.width <= 0 || icon.height <= 0) return false;
+  // SDL copies the pixels into the window's property; the surface only
+  // borrows them for the call.
+  SDL_Surface* surface =
+      SDL_CreateRGBSurfaceWithFormatFrom(const_cast<std::uint8_t*>(icon.rgba), icon.width,
+                                         icon.height, 32, icon.width * 4, SDL_PIXELFORMAT_RGBA32);
+  if (!surface) return false;
+  SDL_SetWindowIcon(window->sdl, surface);
+  SDL_FreeSurface(surface);
+  window->icon = icon;
+  return true;
+}
+
+PlatIcon plat_window_icon(PlatWindow* window) {
+  return window ? window->icon : PlatIcon{};
+}
+
 void plat_window_maximize(PlatWindow* window) {
   if (window) SDL_MaximizeWindow(window->sdl);
 }

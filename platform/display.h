@@ -40,6 +40,16 @@ bool plat_window_visible(PlatWindow* window);
 // Whether the window has a title bar and frame.
 bool plat_window_decorated(PlatWindow* window);
 void plat_window_set_title(PlatWindow* window, const char* title);
+// A window's icon: width × height pixels of RGBA bytes, rows top down. The
+// pixels must outlive the windows that show them.
+struct PlatIcon {
+  int width, height;
+  const std::uint8_t* rgba;
+};
+// False (and no change) for an empty or missing picture.
+bool plat_window_set_icon(PlatWindow* window, const PlatIcon& icon);
+// The icon last set on the window; all zero when none.
+PlatIcon plat_window_icon(PlatWindow* window);
 void plat_window_maximize(PlatWindow* window);
 void plat_window_minimize(PlatWindow* window);
 // Top-left corner of the client area on the desktop.

@@ -15,6 +15,7 @@ struct PlatWindow {
   int windowed_w, windowed_h;
   PlatWindowDestroyHook destroy_hook;  // told before the window goes
   void* destroy_context;
+  PlatIcon icon;  // the last one set, for callers that check
 };
 
 // Key of the SDL window data that leads back to the PlatWindow.

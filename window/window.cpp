@@ -13,6 +13,8 @@ namespace {
 constexpr std::uint32_t kToolWindowMask = 0xDEFCFFFF;
 constexpr std::int32_t kAccelCount = 2;
 
+const PlatIcon* g_program_icon = nullptr;
+
 struct Placement {
   int x, y, width, height;
   unsigned plat_flags;
@@ -80,6 +82,10 @@ void add_accelerators(WindowObject* record) {
 
 }  // namespace
 
+void win_set_program_icon(const PlatIcon* icon) {
+  g_program_icon = icon;
+}
+
 WinHandle win_open(WinHandle number, int x, int y, int width, int height, const char* title,
                    std::uint32_t flags, WinHandle parent) {
   ObjectTable* table = win_table();
@@ -109,6 +115,7 @@ WinHandle win_open(WinHandle number, int x, int y, int width, int height, const 
   }
   record->window = reinterpret_cast<std::intptr_t>(window);
   record->reserved = -1;
+  if (g_program_icon) plat_window_set_icon(window, *g_program_icon);
   if (!hidden) {
     plat_window_show(window, true);
     if (style & kWsMaximize)

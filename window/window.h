@@ -5,6 +5,7 @@
 #include <cstdint>
 
 struct PlatWindow;
+struct PlatIcon;
 using WinHandle = std::intptr_t;
 
 // The library's own flag bits of win_open.
@@ -46,6 +47,9 @@ WinHandle win_handle(WinHandle number);
 // Left and top edge of the window's outer rectangle on the desktop.
 int win_x(WinHandle number);
 int win_y(WinHandle number);
+// The program's icon, which every window opened afterwards gets (null: none).
+// The program sets it once at start; the picture must stay valid.
+void win_set_program_icon(const PlatIcon* icon);
 // The display window behind a window handle, or null.
 PlatWindow* win_plat_window(WinHandle handle);
 

@@ -1,9 +1,12 @@
 // Numbered windows over real X windows (Xvfb in the test run): style flags,
 // caption default, centring, hidden and pop-up windows, re-opening a number,
-// positions, the event queue and the library's end.
+// positions, the program icon, the event queue and the library's end.
 #include <gtest/gtest.h>
 
 #include <unistd.h>
+
+#include <array>
+#include <cstdint>
 
 #include "platform/display.h"
 #include "window/window.h"
@@ -159,6 +162,29 @@ TEST_F(WindowTest, EndClosesEveryWindow) {
   EXPECT_EQ(win_handle(0), 0);
   EXPECT_EQ(win_plat_window(a), nullptr);
   win_init();  // for the fixture's own end
+}
+
+TEST_F(WindowTest, EveryWindowGetsTheProgramIcon) {
+  std::array<std::uint8_t, 4 * 4 * 4> pixels{};
+  pixels.fill(0xC0);
+  const PlatIcon icon{4, 4, pixels.data()};
+  ASSERT_NE(win_open(0, 0, 0, 64, 64, "", 0), 0);
+  EXPECT_EQ(plat_window_icon(plat(0)).rgba, nullptr) << "no program icon yet";
+
+  win_set_program_icon(&icon);
+  const WinHandle dynamic = win_open(-1, 0, 0, 64, 64, "", kWinToolWindow);
+  ASSERT_NE(win_open(1, 0, 0, 64, 64, "", kWinHidden), 0);
+  for (PlatWindow* window : {win_plat_window(dynamic), plat(1)}) {
+    const PlatIcon got = plat_window_icon(window);
+    EXPECT_EQ(got.rgba, pixels.data());
+    EXPECT_EQ(got.width, 4);
+    EXPECT_EQ(got.height, 4);
+  }
+  // An empty picture is refused and leaves the window as it was.
+  EXPECT_FALSE(plat_window_set_icon(plat(1), PlatIcon{0, 4, pixels.data()}));
+  EXPECT_FALSE(plat_window_set_icon(plat(1), PlatIcon{4, 4, nullptr}));
+  EXPECT_EQ(plat_window_icon(plat(1)).rgba, pixels.data());
+  win_set_program_icon(nullptr);
 }
 
 TEST(WindowLibrary, ThemeHasNoVisualStyles) {
