@@ -1,26 +1,52 @@
 # Set-up and everyday commands; CMake does the building.
-#   make run    install dependencies, build and start the game
-#   make test   install dependencies, build and run every test
+#   make run       install what playing needs, build the two programs, start shooter
+#   make test      install what testing needs, build and run every test
+#   make install   install the game under PREFIX (default /usr/local), DESTDIR honoured
+#   make package   build the Debian package shooter_<version>_<arch>.deb in $(BUILD)/package
 JOBS ?= $(shell nproc)
 BUILD ?= build
+PREFIX ?= /usr/local
 XVFB := xvfb-run -a -s "-screen 0 1280x1024x24 +extension GLX +render -noreset"
+# One line a file built, without make's directory lines.
+MAKEFLAGS += --no-print-directory
+CCACHE := $(shell command -v ccache 2>/dev/null)
+CONFIGURE = cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+  $(if $(CCACHE),-DCMAKE_CXX_COMPILER_LAUNCHER=ccache -DCMAKE_C_COMPILER_LAUNCHER=ccache) >/dev/null
 
-.PHONY: all deps build run run-alt test test-normal test-asan test-tsan test-fuzz fuzz bench assets format clean
+.PHONY: all deps deps-play build build-game run run-alt install package test test-normal \
+	test-asan test-tsan test-fuzz fuzz bench assets format clean
 
 all: build
 
-deps:
-	@scripts/install-deps
+deps-play:
+	@scripts/install-deps play
 
+deps:
+	@scripts/install-deps test
+
+# Everything: libraries, programs, tests and benchmarks.
 build: deps
-	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+	$(CONFIGURE) -DSHOOTER_TESTS=ON -DSHOOTER_BENCH=ON
 	cmake --build $(BUILD) -j $(JOBS)
 
-run: build
+# Only the libraries and the two programs: no GoogleTest or benchmark needed.
+build-game: deps-play
+	$(CONFIGURE) -DSHOOTER_TESTS=OFF -DSHOOTER_BENCH=OFF
+	cmake --build $(BUILD) -j $(JOBS) --target shooter shooter-alt
+
+run: build-game
 	cd assets && ../$(BUILD)/apps/shooter
 
-run-alt: build
+run-alt: build-game
 	cd assets && ../$(BUILD)/apps/shooter-alt
+
+install: build-game
+	DESTDIR="$(DESTDIR)" cmake --install $(BUILD) --prefix "$(PREFIX)"
+
+package: build-game
+	@scripts/install-deps test
+	cpack --config $(BUILD)/CPackConfig.cmake -B $(BUILD)/package
+	@ls $(BUILD)/package/*.deb
 
 test: deps test-normal test-asan test-tsan test-fuzz
 

@@ -19,13 +19,12 @@ set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 if(SHOOTER_HOMEPAGE)
   set(CPACK_DEBIAN_PACKAGE_HOMEPAGE ${SHOOTER_HOMEPAGE})
 endif()
-# The long description, each line indented by one space as Debian wants.
-set(CPACK_DEBIAN_PACKAGE_DESCRIPTION "${CPACK_PACKAGE_DESCRIPTION_SUMMARY}
- Steer a ship with the mouse inside a square play field and fire fans of
- three shots at enemies that grow out of spawn markers and home in on the
- ship. Destroyed enemies burst into particles and leave energy behind; the
- ship's energy drains while it moves and drops when an enemy rams it.
- .
- Two programs: shooter (a window that switches to full screen, F toggles)
- and shooter-alt (full screen only, F toggles the ram flash).")
+# The long description; CPack puts the summary above it and indents it.
+set(CPACK_DEBIAN_PACKAGE_DESCRIPTION "Steer a ship with the mouse inside a square play field and fire fans of
+three shots at enemies that grow out of spawn markers and home in on the
+ship. Destroyed enemies burst into particles and leave energy behind; the
+ship's energy drains while it moves and drops when an enemy rams it.
+
+Two programs: shooter (a window that switches to full screen, F toggles)
+and shooter-alt (full screen only, F toggles the ram flash).")
 include(CPack)

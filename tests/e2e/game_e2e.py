@@ -62,9 +62,9 @@ class Display:
 class Game:
     """One run of the program in a scratch folder, with xdotool input."""
 
-    def __init__(self, program, folder, display, audio="dummy", audio_file=None):
+    def __init__(self, program, folder, display, audio="dummy", audio_file=None, env=None):
         self.folder = folder
-        self.env = dict(os.environ, DISPLAY=display.name, SDL_AUDIODRIVER=audio)
+        self.env = dict(os.environ, DISPLAY=display.name, SDL_AUDIODRIVER=audio, **(env or {}))
         if audio_file:
             self.env["SDL_DISKAUDIOFILE"] = audio_file
         self.log = open(os.path.join(folder, "program.log"), "w")

@@ -174,7 +174,7 @@ TEST_F(WindowTest, EveryWindowGetsTheProgramIcon) {
   win_set_program_icon(&icon);
   const WinHandle dynamic = win_open(-1, 0, 0, 64, 64, "", kWinToolWindow);
   ASSERT_NE(win_open(1, 0, 0, 64, 64, "", kWinHidden), 0);
-  for (PlatWindow* window : {win_plat_window(dynamic), plat(1)}) {
+  for (PlatWindow* window : {plat(dynamic), plat(1)}) {
     const PlatIcon got = plat_window_icon(window);
     EXPECT_EQ(got.rgba, pixels.data());
     EXPECT_EQ(got.width, 4);
