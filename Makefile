@@ -11,7 +11,7 @@ XVFB := xvfb-run -a -s "-screen 0 1280x1024x24 +extension GLX +render -noreset"
 MAKEFLAGS += --no-print-directory
 CCACHE := $(shell command -v ccache 2>/dev/null)
 CONFIGURE = cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-  $(if $(CCACHE),-DCMAKE_CXX_COMPILER_LAUNCHER=ccache -DCMAKE_C_COMPILER_LAUNCHER=ccache) >/dev/null
+  $(if $(CCACHE),-DCMAKE_CXX_COMPILER_LAUNCHER=ccache -DCMAKE_C_COMPILER_LAUNCHER=ccache)
 
 .PHONY: all deps deps-play build build-game run run-alt install package test test-normal \
 	test-asan test-tsan test-fuzz fuzz bench assets format clean
@@ -26,12 +26,12 @@ deps:
 
 # Everything: libraries, programs, tests and benchmarks.
 build: deps
-	$(CONFIGURE) -DSHOOTER_TESTS=ON -DSHOOTER_BENCH=ON
+	$(CONFIGURE) -DSHOOTER_TESTS=ON -DSHOOTER_BENCH=ON >/dev/null
 	cmake --build $(BUILD) -j $(JOBS)
 
 # Only the libraries and the two programs: no GoogleTest or benchmark needed.
 build-game: deps-play
-	$(CONFIGURE) -DSHOOTER_TESTS=OFF -DSHOOTER_BENCH=OFF
+	$(CONFIGURE) -DSHOOTER_TESTS=OFF -DSHOOTER_BENCH=OFF >/dev/null
 	cmake --build $(BUILD) -j $(JOBS) --target shooter shooter-alt
 
 run: build-game

@@ -23,25 +23,20 @@ SHIP_TURN = -math.pi / 4  # nose towards the upper right
 SHIP_CENTRE = (32.0, 30.0)
 
 
-def ship_points():
-    """The sprite's hull around its centre, scaled, turned and placed."""
-    c, s = math.cos(SHIP_TURN), math.sin(SHIP_TURN)
-    out = []
-    for x, y in SHIP_HULL:
-        dx, dy = (x - 16) * SHIP_SCALE, (y - 16) * SHIP_SCALE
-        out.append((SHIP_CENTRE[0] + dx * c - dy * s, SHIP_CENTRE[1] + dx * s + dy * c))
-    return out
-
-
-def ship_point(x, y):
-    return ship_points_of([(x, y)])[0]
-
-
 def ship_points_of(pts):
+    """Points of the 32-pixel sprite about its centre, scaled, turned and placed."""
     c, s = math.cos(SHIP_TURN), math.sin(SHIP_TURN)
     return [(SHIP_CENTRE[0] + (x - 16) * SHIP_SCALE * c - (y - 16) * SHIP_SCALE * s,
              SHIP_CENTRE[1] + (x - 16) * SHIP_SCALE * s + (y - 16) * SHIP_SCALE * c)
             for x, y in pts]
+
+
+def ship_points():
+    return ship_points_of(SHIP_HULL)
+
+
+def ship_point(x, y):
+    return ship_points_of([(x, y)])[0]
 
 
 def d_round_box(cv, x0, y0, x1, y1, r):
