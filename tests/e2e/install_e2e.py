@@ -59,7 +59,7 @@ def desktop_entry(path):
 def check_man(tree):
     for page in ("shooter.6.gz", "shooter-alt.6.gz"):
         path = os.path.join(tree, "share/man/man6", page)
-        shown = run(["man", "--warnings", "-l", path], env=dict(os.environ, MANWIDTH="80"))
+        shown = run(["man", "--warnings", "-l", path], env=dict(os.environ, MANWIDTH="80", LC_ALL="C"))
         text = shown.stdout
         check(shown.returncode == 0 and "shooter-alt - real-time arcade shooter" in text,
               "man -l %s renders its NAME section" % page)
