@@ -91,14 +91,18 @@ std::string plat_executable_dir() {
   return slash == std::string::npos ? std::string(".") : path.substr(0, slash);
 }
 
+namespace {
+std::vector<std::string> search_bases() {
+  const std::string exe = plat_executable_dir();
+  return {"", exe, exe + "/../assets", exe + "/../../assets", SHOOTER_DATA_DIR};
+}
+}  // namespace
+
 std::string plat_find_file(const char* name) {
   if (!name || !*name) return {};
   const std::string path = normalise(name);
   if (path[0] == '/') return is_file(path) ? path : find_ignoring_case("/", path.substr(1));
-  const std::string exe = plat_executable_dir();
-  const std::vector<std::string> bases = {"", exe, exe + "/../assets", exe + "/../../assets",
-                                          SHOOTER_DATA_DIR};
-  for (const auto& base : bases) {
+  for (const auto& base : search_bases()) {
     std::string found = find_in(base, path);
     if (!found.empty()) return found;
   }
@@ -110,4 +114,22 @@ std::FILE* plat_fopen(const char* name, const char* mode) {
   if (!is_read_only(mode)) return std::fopen(normalise(name).c_str(), mode);
   const std::string found = plat_find_file(name);
   return found.empty() ? nullptr : std::fopen(found.c_str(), mode);
+}
+
+std::string plat_open_problem(const char* name, int open_errno) {
+  if (!name || !*name) return "no file name";
+  const std::string found = plat_find_file(name);
+  if (!found.empty()) return found + ": " + std::strerror(open_errno);
+  std::string where;
+  if (normalise(name)[0] == '/') return "not found";
+  for (const auto& base : search_bases()) {
+    if (!where.empty()) where += ", ";
+    if (base.empty()) {
+      std::array<char, 4096> cwd{};
+      where += getcwd(cwd.data(), cwd.size()) ? cwd.data() : ".";
+    } else {
+      where += base;
+    }
+  }
+  return "not found (looked in " + where + ")";
 }
