@@ -2,6 +2,9 @@
 // mouse events handed to the input state.
 #include <SDL.h>
 
+#include <atomic>
+
+#include "platform/clock.h"
 #include "platform/display.h"
 #include "platform/display_internal.h"
 #include "platform/input.h"
@@ -9,6 +12,8 @@
 namespace {
 
 bool g_quit = false;
+bool g_last_pump_empty = false;
+std::atomic<bool> g_presented{false};
 PlatWindowEventHook g_hook = nullptr;
 
 PlatWindow* from_id(Uint32 id) {
@@ -79,10 +84,23 @@ void on_event(const SDL_Event& e) {
 
 }  // namespace
 
+void plat_events_note_present() {
+  g_presented.store(true, std::memory_order_relaxed);
+}
+
 void plat_events_pump() {
   if (!plat_display_available()) return;
+  const bool presented = g_presented.exchange(false, std::memory_order_relaxed);
+  const bool idle = g_last_pump_empty && !presented;
+  // A virtual clock means a test steps time itself: it never waits.
+  const bool wait = idle && !plat_clock_is_virtual();
   SDL_Event e;
-  while (SDL_PollEvent(&e)) on_event(e);
+  bool any = wait ? SDL_WaitEventTimeout(&e, kPlatIdleWaitMs) != 0 : SDL_PollEvent(&e) != 0;
+  g_last_pump_empty = !any;
+  while (any) {
+    on_event(e);
+    any = SDL_PollEvent(&e) != 0;
+  }
 }
 
 void plat_window_post_close(PlatWindow* window) {

@@ -15,6 +15,7 @@ struct PlatWindow {
   int windowed_w, windowed_h;
   PlatWindowDestroyHook destroy_hook;  // told before the window goes
   void* destroy_context;
+  char gl_problem[256];  // SDL's reason when the window could not have OpenGL
 };
 
 // Key of the SDL window data that leads back to the PlatWindow.
