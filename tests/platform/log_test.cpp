@@ -14,56 +14,37 @@
 #include <vector>
 
 #include "platform/log.h"
+#include "tests/platform/log_capture.h"
 
 namespace {
 
-struct Captured {
-  std::vector<std::string> lines;
-  std::vector<PlatLogLevel> levels;
-};
-
-void take(void* context, PlatLogLevel level, const char* line) {
-  auto* c = static_cast<Captured*>(context);
-  c->lines.emplace_back(line);
-  c->levels.push_back(level);
-}
-
 class LogTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    plat_log_capture(take, &got_);
-    plat_log_set_level(PlatLogLevel::Warning);
-  }
-  void TearDown() override {
-    plat_log_flush();
-    plat_log_capture(nullptr, nullptr);
-    unsetenv("SHOOTER_LOG");
-    plat_log_read_env();
-  }
+  void TearDown() override { unsetenv("SHOOTER_LOG"); }
   static std::string prefix(const char* layer) {
     return std::string(program_invocation_short_name) + ": " + layer + ": ";
   }
-  Captured got_;
+  LogCapture log_;
 };
 
 TEST_F(LogTest, WritesLevelsAtOrAboveTheChosenOneWithProgramAndLayer) {
   const PlatLogLevel all[] = {PlatLogLevel::Error, PlatLogLevel::Warning, PlatLogLevel::Info,
                               PlatLogLevel::Debug};
   for (PlatLogLevel chosen : all) {
-    got_ = {};
+    log_.take_lines();
     plat_log_set_level(chosen);
     for (PlatLogLevel level : all) plat_log(level, "image", "level %d", static_cast<int>(level));
     plat_log_flush();
-    ASSERT_EQ(got_.lines.size(), static_cast<std::size_t>(chosen)) << static_cast<int>(chosen);
-    for (std::size_t i = 0; i < got_.lines.size(); ++i) {
-      EXPECT_EQ(got_.lines[i], prefix("image") + "level " + std::to_string(i + 1));
-      EXPECT_EQ(got_.levels[i], all[i]);
+    ASSERT_EQ(log_.lines().size(), static_cast<std::size_t>(chosen)) << static_cast<int>(chosen);
+    for (std::size_t i = 0; i < log_.lines().size(); ++i) {
+      EXPECT_EQ(log_.lines()[i], prefix("image") + "level " + std::to_string(i + 1));
+      EXPECT_EQ(log_.levels()[i], all[i]);
     }
   }
-  got_ = {};
+  log_.take_lines();
   plat_log_set_level(PlatLogLevel::Off);
   plat_log(PlatLogLevel::Error, "game", "not even an error");
-  EXPECT_TRUE(got_.lines.empty());
+  EXPECT_TRUE(log_.lines().empty());
   EXPECT_FALSE(plat_log_enabled(PlatLogLevel::Error));
 }
 
@@ -78,16 +59,16 @@ TEST_F(LogTest, EnvironmentChoosesTheLevelAndAnUnknownValueSaysSo) {
     plat_log_read_env();
     EXPECT_EQ(plat_log_level(), level) << text;
   }
-  EXPECT_TRUE(got_.lines.empty());
+  EXPECT_TRUE(log_.lines().empty());
   unsetenv("SHOOTER_LOG");
   plat_log_read_env();
   EXPECT_EQ(plat_log_level(), PlatLogLevel::Warning);
   setenv("SHOOTER_LOG", "verbose", 1);
   plat_log_read_env();
   EXPECT_EQ(plat_log_level(), PlatLogLevel::Warning);
-  ASSERT_EQ(got_.lines.size(), 1u);
-  EXPECT_EQ(got_.lines[0].rfind(prefix("log") + "SHOOTER_LOG=verbose is not one of", 0), 0u)
-      << got_.lines[0];
+  ASSERT_EQ(log_.lines().size(), 1u);
+  EXPECT_EQ(log_.lines()[0].rfind(prefix("log") + "SHOOTER_LOG=verbose is not one of", 0), 0u)
+      << log_.lines()[0];
 }
 
 TEST_F(LogTest, FoldsRunsOfIdenticalLinesOnly) {
@@ -96,17 +77,17 @@ TEST_F(LogTest, FoldsRunsOfIdenticalLinesOnly) {
   plat_log(PlatLogLevel::Warning, "image", "once");
   plat_log(PlatLogLevel::Warning, "image", "twice");
   plat_log(PlatLogLevel::Warning, "image", "twice");
-  ASSERT_EQ(got_.lines.size(), 5u);
-  EXPECT_EQ(got_.lines[0], prefix("sound") + "Sound\\New2.OGG: missing");
-  EXPECT_EQ(got_.lines[1], prefix("sound") + "\u2026 repeated 40 times");
-  EXPECT_EQ(got_.lines[2], prefix("image") + "Sound\\New2.OGG: missing");
-  EXPECT_EQ(got_.lines[3], prefix("image") + "once");
-  EXPECT_EQ(got_.lines[4], prefix("image") + "twice");
+  ASSERT_EQ(log_.lines().size(), 5u);
+  EXPECT_EQ(log_.lines()[0], prefix("sound") + "Sound\\New2.OGG: missing");
+  EXPECT_EQ(log_.lines()[1], prefix("sound") + "\u2026 repeated 40 times");
+  EXPECT_EQ(log_.lines()[2], prefix("image") + "Sound\\New2.OGG: missing");
+  EXPECT_EQ(log_.lines()[3], prefix("image") + "once");
+  EXPECT_EQ(log_.lines()[4], prefix("image") + "twice");
   plat_log_flush();  // the pending count comes out on its own
-  ASSERT_EQ(got_.lines.size(), 6u);
-  EXPECT_EQ(got_.lines[5], prefix("image") + "\u2026 repeated 1 time");
+  ASSERT_EQ(log_.lines().size(), 6u);
+  EXPECT_EQ(log_.lines()[5], prefix("image") + "\u2026 repeated 1 time");
   plat_log(PlatLogLevel::Warning, "image", "twice");  // a new run after the flush
-  EXPECT_EQ(got_.lines.size(), 7u);
+  EXPECT_EQ(log_.lines().size(), 7u);
 }
 
 TEST_F(LogTest, ThreadsWriteWholeLinesAndEveryRepeatIsCounted) {
@@ -118,9 +99,9 @@ TEST_F(LogTest, ThreadsWriteWholeLinesAndEveryRepeatIsCounted) {
     });
   for (auto& t : threads) t.join();
   plat_log_flush();
-  ASSERT_EQ(got_.lines.size(), 2u);
-  EXPECT_EQ(got_.lines[0], prefix("sound") + "same");
-  EXPECT_EQ(got_.lines[1],
+  ASSERT_EQ(log_.lines().size(), 2u);
+  EXPECT_EQ(log_.lines()[0], prefix("sound") + "same");
+  EXPECT_EQ(log_.lines()[1],
             prefix("sound") + "\u2026 repeated " + std::to_string(kThreads * kEach - 1) + " times");
 }
 
