@@ -3,6 +3,7 @@
 #include "platform/display.h"
 
 #include <SDL.h>
+#include <errno.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -55,13 +56,21 @@ void centre_in(const SDL_Rect& area, int w, int h, int* x, int* y) {
 // calls exit(), whose clean-up talks to the dead display again, or waits for
 // the render thread stuck inside the driver: the program would hang. The
 // message and _exit are all that is safe from here, on whichever thread.
+// The line is made beforehand, in the channel's form.
+char g_lost_line[256];
+std::size_t g_lost_length = 0;
+
 int on_display_lost(void*) {
-  static const char kMessage[] = "lost the connection to the X display; ending\n";
-  [[maybe_unused]] const ssize_t n = write(STDERR_FILENO, kMessage, sizeof kMessage - 1);
+  [[maybe_unused]] const ssize_t n = write(STDERR_FILENO, g_lost_line, g_lost_length);
   _exit(kPlatExitDisplayLost);
 }
 
 void catch_display_loss() {
+  const int n = std::snprintf(g_lost_line, sizeof g_lost_line,
+                              "%s: display: lost the connection to the X display; ending\n",
+                              program_invocation_short_name);
+  g_lost_length =
+      n > 0 ? std::min<std::size_t>(static_cast<std::size_t>(n), sizeof g_lost_line - 1) : 0;
   const char* driver = SDL_GetCurrentVideoDriver();
   if (!driver || std::strcmp(driver, "x11") != 0) return;
   void* lib = SDL_LoadObject("libX11.so.6");

@@ -88,8 +88,8 @@ PlatRect plat_letterbox(int src_w, int src_h, int dst_w, int dst_h);
 // off SDL's queue: other platform code must not poll events itself.
 void plat_events_pump();
 // A loop that shows no frames (a paused game) would poll a whole core away:
-// when the previous pump found nothing and no frame was presented since,
-// the pump waits up to kPlatIdleWaitMs for the next event instead.
+// when the previous pump found nothing and no frame has been presented for
+// 50 ms, the pump waits up to kPlatIdleWaitMs for the next event instead.
 inline constexpr int kPlatIdleWaitMs = 2;
 void plat_events_note_present();
 // Asks to close the window the way the window manager's close button does

@@ -13,7 +13,9 @@ namespace {
 
 bool g_quit = false;
 bool g_last_pump_empty = false;
-std::atomic<bool> g_presented{false};
+std::atomic<std::uint64_t> g_last_present_100ns{0};
+// A loop that presented a frame this recently is running, not idle.
+constexpr std::uint64_t kIdleAfter100ns = 50 * 10'000;
 PlatWindowEventHook g_hook = nullptr;
 
 PlatWindow* from_id(Uint32 id) {
@@ -85,15 +87,15 @@ void on_event(const SDL_Event& e) {
 }  // namespace
 
 void plat_events_note_present() {
-  g_presented.store(true, std::memory_order_relaxed);
+  g_last_present_100ns.store(plat_time_100ns(), std::memory_order_relaxed);
 }
 
 void plat_events_pump() {
   if (!plat_display_available()) return;
-  const bool presented = g_presented.exchange(false, std::memory_order_relaxed);
-  const bool idle = g_last_pump_empty && !presented;
   // A virtual clock means a test steps time itself: it never waits.
-  const bool wait = idle && !plat_clock_is_virtual();
+  const bool wait =
+      g_last_pump_empty && !plat_clock_is_virtual() &&
+      plat_time_100ns() - g_last_present_100ns.load(std::memory_order_relaxed) > kIdleAfter100ns;
   SDL_Event e;
   bool any = wait ? SDL_WaitEventTimeout(&e, kPlatIdleWaitMs) != 0 : SDL_PollEvent(&e) != 0;
   g_last_pump_empty = !any;
