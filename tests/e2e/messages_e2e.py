@@ -18,7 +18,7 @@ import time
 from game_e2e import Display, Failure, check
 
 ESCAPE_WAIT_S = 30
-RAM_WAIT_S = 90
+RAM_WAIT_S = 150
 NO_DISPLAY_LIMIT_S = 3.0  # the program ends at once; the margin is for a loaded machine
 PAUSED_CPU_LIMIT = 30.0  # % of a core: a loop polling without pause takes about 100
 
@@ -159,7 +159,13 @@ def scenario_clean(program, assets, display):
 def scenario_ram(program, assets, display):
     run = Run(program, setup_folder(assets), display)
     try:
-        rc = run.wait(RAM_WAIT_S)  # left alone, the ship is rammed to death
+        run.wait_for_window()
+        # Left alone, the ship is rammed to death; keypad + adds enemies.
+        deadline = time.monotonic() + RAM_WAIT_S
+        rc = None
+        while rc is None and time.monotonic() < deadline:
+            run.xdotool("keydown", "KP_Add", "sleep", "0.2", "keyup", "KP_Add")
+            rc = run.wait(0.3)
         check(rc == 0, "a fatal ram ends the program with code 0 (got %s)" % rc)
         check(re.fullmatch(r"game over: score \d+\n", run.stdout()) is not None,
               "standard output says 'game over: score N' (got %r)" % run.stdout())
@@ -271,11 +277,14 @@ def scenario_screenshot(program, assets, display):
         if not root:
             os.chmod(folder, 0o555)
         run.wait_for_window()
-        run.press("p")
-        run.press("s")
-        time.sleep(1.0)
+        # P and S held: the pass that pauses sees S in the next paused pass.
+        run.xdotool("keydown", "p", "keydown", "s")
+        deadline = time.monotonic() + 30
+        while "Gamebild.png" not in run.stderr() and time.monotonic() < deadline:
+            time.sleep(0.2)
+        run.xdotool("keyup", "s", "keyup", "p")
+        time.sleep(0.5)
         check(run.process.poll() is None, "the game goes on")
-        run.press("p")
         run.escape()
         check_lines(run, [("cannot write Gamebild.png: ",)], program)
     finally:
