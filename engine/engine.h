@@ -28,6 +28,9 @@ enum EngResult : int {
 void eng_strings_init();
 void eng_png_init();
 int eng_init();
+// Null when a display can be opened (or a driver that shows nothing was
+// asked for by name), else why not, in words for the user.
+const char* eng_display_missing();
 int eng_random_range(int low, int high);
 
 // Screen and frame.

@@ -114,6 +114,10 @@ int eng_screen_open(int width, int height, int depth, int mode) {
   return kEngOk;
 }
 
+const char* eng_display_missing() {
+  return plat_display_init() ? nullptr : plat_display_problem();
+}
+
 int eng_last_error() {
   return g_engine.screen.last_error;
 }

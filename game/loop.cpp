@@ -1,10 +1,13 @@
 // The main loop: the running frame and its order, the paused state, the
 // control keys, the timers of the frame, the bearing and the end paths.
 #include <cmath>
+#include <cstdio>
+#include <cstdlib>
 
 #include "engine/engine.h"
 #include "game/libraries.h"
 #include "game/state.h"
+#include "runtime/log.h"
 #include "runtime/maths.h"
 
 GameState g_game;
@@ -19,6 +22,8 @@ constexpr int kKeyS = 31;
 constexpr int kKeyF = 33;
 constexpr int kKeyPadPlus = 78;
 constexpr int kFireInterval = 150;
+// Exit code of a start without any display to show the game on.
+constexpr int kExitNoDisplay = 1;
 }  // namespace
 
 int game_round(double v) {
@@ -157,7 +162,18 @@ void game_shutdown() {
   game_end_libraries();
 }
 
+// The result on standard output, for a player in a terminal and for scripts.
+void game_print_result() {
+  std::printf(g_game.ending ? "game over: score %d\n" : "score %d\n", g_game.score);
+  std::fflush(stdout);
+}
+
 void game_main(const GameVariant& variant) {
+  // A game nobody can see would run on until a ram ends it.
+  if (const char* why = eng_display_missing()) {
+    rt_log(kRtLogError, "game", "no display: %s; ending", why);
+    std::exit(kExitNoDisplay);
+  }
   rt_register_globals(&g_game, sizeof g_game);
   rt_register_globals(&g_assets, sizeof g_assets);
   rt_register_globals(&g_lists, sizeof g_lists);
@@ -165,6 +181,7 @@ void game_main(const GameVariant& variant) {
   game_startup(variant);
   while (game_loop_pass()) {
   }
+  game_print_result();
   if (!g_game.ending) game_timer_release();  // a fatal ram skips the exit procedure
   game_shutdown();
 }

@@ -112,6 +112,9 @@ int game_bearing(float x1, float y1, float x2, float y2);
 void game_startup(const GameVariant& variant);
 void game_frame_update();
 bool game_loop_pass();
+// One line on standard output: "game over: score N" after a fatal ram, else
+// "score N".
+void game_print_result();
 void game_pointer_update();
 void game_ship_draw();
 void game_ship_move(std::intptr_t sprite, std::int32_t ax, std::int32_t ay);

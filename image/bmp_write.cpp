@@ -15,6 +15,7 @@
 #include "image/bmp_read.h"
 #include "image/image.h"
 #include "image/neuquant.h"
+#include "runtime/log.h"
 
 namespace {
 constexpr std::size_t kFileHeader = 14;
@@ -68,6 +69,12 @@ class PendingFile {
   bool created_ = false;
   bool committed_ = false;
 };
+
+// Says why a picture could not be saved (errno of the failed call), once.
+std::int32_t cannot_write(const char* path) {
+  rt_log(kRtLogWarning, "image", "cannot write %s: %s; not saved", path, std::strerror(errno));
+  return 0;
+}
 
 // Collects output and hands it to the file in large pieces.
 class Output {
@@ -204,7 +211,7 @@ std::int32_t img_bmp_write(const char* path, const std::uint8_t* pixels, std::in
   for (char& c : native)
     if (c == '\\') c = '/';
   PendingFile file(native);
-  if (!file.is_open()) return 0;
+  if (!file.is_open()) return cannot_write(path);
   Output out(file);
   std::vector<std::uint8_t> head = headers(
       width, height, depth, static_cast<std::uint32_t>(row_size), depth <= 8 ? &palette : nullptr);
@@ -223,5 +230,5 @@ std::int32_t img_bmp_write(const char* path, const std::uint8_t* pixels, std::in
     }
   }
   out.flush();
-  return out.ok() && file.commit() ? 1 : 0;
+  return out.ok() && file.commit() ? 1 : cannot_write(path);
 }

@@ -73,6 +73,9 @@ void img_register_decoder(const ImageDecoder* decoder);
 int img_register_encoder(const ImageEncoder* encoder);
 ObjectTable* img_objects();
 ImageDecodeState* img_decode_state();
+// A decoder that has said itself what went wrong with the current load
+// calls this, so the loader does not add a second line about it.
+void img_decode_problem_reported();
 
 // Images. Creating and loading return the record address for id -1, else
 // the handle; 0 on failure.

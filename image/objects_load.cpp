@@ -1,6 +1,7 @@
 // Loading images from files and memory: bitmap files, icon files, then the
 // registered decoders, in that order; plus the decoder table and the one
 // decode state every load shares.
+#include <cerrno>
 #include <cstring>
 #include <span>
 #include <vector>
@@ -9,6 +10,7 @@
 #include "image/image.h"
 #include "platform/files.h"
 #include "runtime/heap.h"
+#include "runtime/log.h"
 #include "runtime/objects.h"
 
 namespace {
@@ -16,6 +18,8 @@ constexpr int kMaxDecoders = 16;
 const ImageDecoder* g_decoders[kMaxDecoders];
 int g_decoder_count = 0;
 ImageDecodeState* g_state = nullptr;
+// Set once the current load's failure has been told (by a decoder).
+thread_local bool t_reported = false;
 
 // What a load attempt produced: the handle of a bitmap or icon record.
 struct Loaded {
@@ -148,6 +152,34 @@ Loaded load_memory(std::span<const std::uint8_t> data) {
   return decode_memory(data);
 }
 
+// Says once why a file gave no picture: where it was looked for, why it
+// could not be opened, or what its first bytes are not.
+void report_file_failure(const char* path) {
+  if (t_reported) return;
+  errno = 0;
+  std::FILE* file = img_open_file(path, "rb");
+  if (!file) {
+    rt_log(kRtLogWarning, "image", "%s: %s; no picture", path,
+           plat_open_problem(path, errno).c_str());
+    return;
+  }
+  std::uint8_t head[4] = {};
+  const std::size_t got = std::fread(head, 1, sizeof head, file);
+  std::fclose(file);
+  const char* why = "not a picture (no reader knows its first bytes)";
+  if (got == 0)
+    why = "empty file";
+  else if (starts_bmp({head, got}) || starts_ico({head, got}))
+    why = "not a readable BMP or ICO picture";
+  rt_log(kRtLogWarning, "image", "%s: %s; no picture", path, why);
+}
+
+void report_memory_failure(std::size_t size) {
+  if (!t_reported)
+    rt_log(kRtLogWarning, "image", "a picture in memory (%zu bytes): not a picture; no picture",
+           size);
+}
+
 std::intptr_t store(std::intptr_t id, ImageObject* image, Loaded loaded) {
   if (!loaded.handle) {
     if (id == -1) rt_object_release(img_objects(), reinterpret_cast<std::intptr_t>(image));
@@ -178,6 +210,10 @@ ImageDecodeState* img_decode_state() {
   return rt_thread_data(g_state);
 }
 
+void img_decode_problem_reported() {
+  t_reported = true;
+}
+
 std::FILE* img_open_file(const char* path, const char* mode) {
   if (!path || !*path) return nullptr;
   return plat_fopen(path, mode);
@@ -190,7 +226,10 @@ std::intptr_t img_load(std::intptr_t id, const char* path) {
 std::intptr_t img_load_file(std::intptr_t id, const char* path, std::int32_t /*flags*/) {
   auto* image = static_cast<ImageObject*>(rt_object_alloc(img_objects(), id));
   if (!image) return 0;
-  return store(id, image, path ? load_file(path) : Loaded{});
+  t_reported = false;
+  const Loaded loaded = path ? load_file(path) : Loaded{};
+  if (!loaded.handle && path) report_file_failure(path);
+  return store(id, image, loaded);
 }
 
 std::intptr_t img_catch_memory(std::intptr_t id, const void* memory) {
@@ -203,5 +242,8 @@ std::intptr_t img_catch(std::intptr_t id, const void* memory, std::int32_t size)
   if (!memory || size <= 0) return store(id, image, {});
   std::span<const std::uint8_t> data(static_cast<const std::uint8_t*>(memory),
                                      static_cast<std::size_t>(size));
-  return store(id, image, load_memory(data));
+  t_reported = false;
+  const Loaded loaded = load_memory(data);
+  if (!loaded.handle) report_memory_failure(data.size());
+  return store(id, image, loaded);
 }

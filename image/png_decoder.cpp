@@ -8,11 +8,13 @@
 #include <csetjmp>
 #include <cstring>
 
+#include "runtime/log.h"
+
 namespace {
 constexpr int kSignatureBytes = 8;
 
 // Private words of the decode state.
-enum PngWord { kReader = 0, kInfo = 1, kCursor = 2, kColourType = 3, kBitDepth = 4 };
+enum PngWord { kReader = 0, kInfo = 1, kCursor = 2, kColourType = 3, kBitDepth = 4, kDecoding = 5 };
 
 png_structp reader_of(ImageDecodeState* state) {
   return reinterpret_cast<png_structp>(state->priv[kReader]);
@@ -90,14 +92,50 @@ void read_rows(ImageDecodeState* state, std::uint8_t* pixels, std::int32_t pitch
       png_read_rows(reader, &row, nullptr, 1);
   }
 }
+
+// libpng's messages, through the channel with the file's name instead of
+// straight to standard error.
+const char* source_name(const ImageDecodeState* state) {
+  return !state->from_memory && state->path ? state->path : "a picture in memory";
+}
+
+// Bytes of the source consumed so far and whether that is all there is.
+long consumed(const ImageDecodeState* state, bool* at_end) {
+  if (state->from_memory) {
+    const auto* cursor = reinterpret_cast<const std::uint8_t*>(state->priv[kCursor]);
+    const long at = cursor ? static_cast<long>(cursor - state->memory) : 0;
+    *at_end = at >= state->memory_size;
+    return at;
+  }
+  *at_end = state->file && std::feof(state->file);
+  return state->file ? std::ftell(state->file) : 0;
+}
+
+[[noreturn]] void on_png_error(png_structp reader, png_const_charp message) {
+  auto* state = static_cast<ImageDecodeState*>(png_get_error_ptr(reader));
+  bool at_end = false;
+  const long at = consumed(state, &at_end);
+  rt_log(kRtLogWarning, "image", "%s: %s at byte %ld (libpng: %s); %s", source_name(state),
+         at_end ? "truncated" : "damaged PNG data", at, message,
+         state->priv[kDecoding] ? "the rest of the picture stays blank" : "no picture");
+  img_decode_problem_reported();
+  png_longjmp(reader, 1);
+}
+
+void on_png_warning(png_structp reader, png_const_charp message) {
+  auto* state = static_cast<ImageDecodeState*>(png_get_error_ptr(reader));
+  rt_log(kRtLogWarning, "image", "%s: libpng: %s", source_name(state), message);
+}
 }  // namespace
 
 int img_png_probe(ImageDecodeState* state) {
   if (!signature_matches(state)) return 0;
-  png_structp reader = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+  png_structp reader =
+      png_create_read_struct(PNG_LIBPNG_VER_STRING, state, on_png_error, on_png_warning);
   if (!reader) return 0;
   state->priv[kReader] = reinterpret_cast<std::intptr_t>(reader);
   state->priv[kInfo] = 0;
+  state->priv[kDecoding] = 0;
   if (setjmp(*png_set_longjmp_fn(reader, std::longjmp, sizeof(std::jmp_buf)))) {
     img_png_close(state);
     return 0;
@@ -111,6 +149,7 @@ int img_png_decode(ImageDecodeState* state, std::uint8_t* pixels, std::int32_t p
   png_structp reader = reader_of(state);
   if (!reader || !pixels) return 0;
   if (setjmp(*png_set_longjmp_fn(reader, std::longjmp, sizeof(std::jmp_buf)))) return 0;
+  state->priv[kDecoding] = 1;
   read_rows(state, pixels, pitch, flags);
   return 1;
 }
@@ -127,8 +166,10 @@ void img_png_read_memory(png_struct_def* reader, std::uint8_t* dest, std::size_t
   ImageDecodeState* state = img_decode_state();
   auto* cursor = reinterpret_cast<const std::uint8_t*>(state->priv[kCursor]);
   const std::uint8_t* end = state->memory + state->memory_size;
-  if (!cursor || cursor > end || length > static_cast<std::size_t>(end - cursor))
+  if (!cursor || cursor > end || length > static_cast<std::size_t>(end - cursor)) {
+    state->priv[kCursor] = reinterpret_cast<std::intptr_t>(end);  // the message says where
     png_error(reader, "read past the end of the data");
+  }
   std::memcpy(dest, cursor, length);
   state->priv[kCursor] = reinterpret_cast<std::intptr_t>(cursor + length);
 }

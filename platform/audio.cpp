@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "platform/audio_mix.h"
+#include "platform/log.h"
 
 namespace {
 std::atomic<bool> g_manual{false};
@@ -57,8 +58,15 @@ void SDLCALL device_callback(void*, Uint8* stream, int len) {
   plat_audio_render(reinterpret_cast<std::int16_t*>(stream), len / 4);
 }
 
+// The sound system's drivers print their own complaints about a missing
+// device; the one line the user gets is the channel's.
 bool open_device() {
-  if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) return false;
+  PlatStderrMute mute;
+  if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) {
+    plat_log(PlatLogLevel::Warning, "audio", "no audio device: playing silently (SDL: %s)",
+             SDL_GetError());
+    return false;
+  }
   SDL_AudioSpec want{};
   want.freq = kPlatAudioRate;
   want.format = AUDIO_S16SYS;
@@ -68,6 +76,8 @@ bool open_device() {
   SDL_AudioSpec have{};
   g_device = SDL_OpenAudioDevice(nullptr, 0, &want, &have, 0);
   if (g_device == 0) {
+    plat_log(PlatLogLevel::Warning, "audio", "no audio device: playing silently (SDL: %s)",
+             SDL_GetError());
     SDL_QuitSubSystem(SDL_INIT_AUDIO);
     return false;
   }

@@ -3,16 +3,20 @@
 #include "platform/display.h"
 
 #include <SDL.h>
+#include <errno.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <array>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <string>
 
 #include "platform/display_internal.h"
 #include "platform/display_sdl.h"
 #include "platform/input.h"
+#include "platform/log.h"
 #include "platform/video.h"
 #include "platform/video_device.h"
 
@@ -52,13 +56,21 @@ void centre_in(const SDL_Rect& area, int w, int h, int* x, int* y) {
 // calls exit(), whose clean-up talks to the dead display again, or waits for
 // the render thread stuck inside the driver: the program would hang. The
 // message and _exit are all that is safe from here, on whichever thread.
+// The line is made beforehand, in the channel's form.
+char g_lost_line[256];
+std::size_t g_lost_length = 0;
+
 int on_display_lost(void*) {
-  static const char kMessage[] = "lost the connection to the X display; ending\n";
-  [[maybe_unused]] const ssize_t n = write(STDERR_FILENO, kMessage, sizeof kMessage - 1);
+  [[maybe_unused]] const ssize_t n = write(STDERR_FILENO, g_lost_line, g_lost_length);
   _exit(kPlatExitDisplayLost);
 }
 
 void catch_display_loss() {
+  const int n = std::snprintf(g_lost_line, sizeof g_lost_line,
+                              "%s: display: lost the connection to the X display; ending\n",
+                              program_invocation_short_name);
+  g_lost_length =
+      n > 0 ? std::min<std::size_t>(static_cast<std::size_t>(n), sizeof g_lost_line - 1) : 0;
   const char* driver = SDL_GetCurrentVideoDriver();
   if (!driver || std::strcmp(driver, "x11") != 0) return;
   void* lib = SDL_LoadObject("libX11.so.6");
@@ -77,7 +89,25 @@ void quit_at_exit() {
   SDL_Quit();
 }
 
+// Why no display could be opened, in the user's terms: the variable to
+// set, or the driver that was asked for and failed.
+std::string g_no_display;
+
+void note_no_display(const char* asked, const char* sdl_error) {
+  const char* display = std::getenv("DISPLAY");
+  if (asked && *asked)
+    g_no_display = std::string("the video driver '") + asked + "' failed (SDL: " + sdl_error + ")";
+  else if (!display || !*display)
+    g_no_display = "DISPLAY is not set";
+  else
+    g_no_display = std::string("cannot open the X display DISPLAY=") + display;
+}
+
 }  // namespace
+
+const char* plat_display_problem() {
+  return g_no_display.c_str();
+}
 
 bool plat_display_init() {
   if (g_video_up) return true;
@@ -89,19 +119,30 @@ bool plat_display_init() {
   // A CPU-drawn picture goes to the window as it is (XShm and the like),
   // not through an OpenGL texture of SDL's own.
   SDL_SetHintWithPriority(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0", SDL_HINT_DEFAULT);
-  if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) return false;
+  const char* asked = SDL_getenv("SDL_VIDEODRIVER");
+  bool up = false;
+  {
+    // Drivers that find no display complain on standard error themselves.
+    PlatStderrMute mute;
+    up = SDL_InitSubSystem(SDL_INIT_VIDEO) == 0;
+  }
+  if (!up) {
+    note_no_display(asked, SDL_GetError());
+    return false;
+  }
   // SDL falls back to drivers that show nothing when there is no display;
   // a window there could never be seen, closed or typed into. Use them only
   // when asked for by name.
   const char* driver = SDL_GetCurrentVideoDriver();
-  const char* asked = SDL_getenv("SDL_VIDEODRIVER");
   const bool invisible =
       driver && (std::strcmp(driver, "offscreen") == 0 || std::strcmp(driver, "dummy") == 0);
   if (invisible && !(asked && std::strcmp(asked, driver) == 0)) {
     SDL_QuitSubSystem(SDL_INIT_VIDEO);
+    note_no_display(nullptr, "only drivers that show nothing");
     return false;
   }
   probed_none = false;
+  g_no_display.clear();
   g_video_up = true;
   catch_display_loss();
   static bool quit_registered = false;
@@ -146,7 +187,9 @@ PlatWindow* plat_window_create(const char* title, int x, int y, int width, int h
     x = y = SDL_WINDOWPOS_UNDEFINED;
   }
   SDL_Window* sdl = SDL_CreateWindow(title ? title : "", x, y, width, height, sdl_flags);
+  std::string gl_problem;
   if (!sdl && (sdl_flags & SDL_WINDOW_OPENGL)) {
+    gl_problem = SDL_GetError();
     // No GL visual: the soft device can still present into a plain window.
     sdl = SDL_CreateWindow(title ? title : "", x, y, width, height,
                            sdl_flags & ~static_cast<Uint32>(SDL_WINDOW_OPENGL));
@@ -155,6 +198,7 @@ PlatWindow* plat_window_create(const char* title, int x, int y, int width, int h
   auto* window = new PlatWindow{};
   window->sdl = sdl;
   window->flags = flags;
+  std::snprintf(window->gl_problem, sizeof window->gl_problem, "%s", gl_problem.c_str());
   SDL_SetWindowData(sdl, kPlatWindowKey, window);
   ++g_window_count;
   if (!(flags & kPlatWindowHidden)) SDL_ShowWindow(sdl);
@@ -174,6 +218,10 @@ void plat_window_destroy(PlatWindow* window) {
   SDL_DestroyWindow(window->sdl);
   delete window;
   --g_window_count;
+}
+
+const char* plat_window_gl_problem(PlatWindow* window) {
+  return window ? window->gl_problem : "";
 }
 
 SDL_Window* plat_window_sdl(PlatWindow* window) {

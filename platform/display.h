@@ -22,6 +22,10 @@ enum PlatWindowFlag : unsigned {
 // program at once with kPlatExitDisplayLost and a line on standard error.
 bool plat_display_init();
 inline constexpr int kPlatExitDisplayLost = 3;
+// Why the last plat_display_init found no display ("DISPLAY is not set",
+// the X display that could not be opened, or the driver asked for by
+// SDL_VIDEODRIVER that failed); empty while none failed.
+const char* plat_display_problem();
 // Stops it again once no window is left.
 void plat_display_quit();
 bool plat_display_available();
@@ -31,6 +35,9 @@ bool plat_display_available();
 PlatWindow* plat_window_create(const char* title, int x, int y, int width, int height,
                                unsigned flags, PlatWindow* parent);
 void plat_window_destroy(PlatWindow* window);
+// SDL's reason when the window could not be made with OpenGL and was made
+// without it; empty otherwise.
+const char* plat_window_gl_problem(PlatWindow* window);
 // A device drawing into a window is told before the window is destroyed, so
 // that nothing it has queued reaches a window that is gone. One per window.
 using PlatWindowDestroyHook = void (*)(void* context);
@@ -90,6 +97,11 @@ PlatRect plat_letterbox(int src_w, int src_h, int dst_w, int dst_h);
 // keyboard and mouse into the input layer. The one place that takes events
 // off SDL's queue: other platform code must not poll events itself.
 void plat_events_pump();
+// A loop that shows no frames (a paused game) would poll a whole core away:
+// when the previous pump found nothing and no frame has been presented for
+// 50 ms, the pump waits up to kPlatIdleWaitMs for the next event instead.
+inline constexpr int kPlatIdleWaitMs = 2;
+void plat_events_note_present();
 // Asks to close the window the way the window manager's close button does
 // (the request arrives through the event queue).
 void plat_window_post_close(PlatWindow* window);

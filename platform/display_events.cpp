@@ -2,6 +2,9 @@
 // mouse events handed to the input state.
 #include <SDL.h>
 
+#include <atomic>
+
+#include "platform/clock.h"
 #include "platform/display.h"
 #include "platform/display_internal.h"
 #include "platform/input.h"
@@ -9,6 +12,10 @@
 namespace {
 
 bool g_quit = false;
+bool g_last_pump_empty = false;
+std::atomic<std::uint64_t> g_last_present_100ns{0};
+// A loop that presented a frame this recently is running, not idle.
+constexpr std::uint64_t kIdleAfter100ns = 50 * 10'000;
 PlatWindowEventHook g_hook = nullptr;
 
 PlatWindow* from_id(Uint32 id) {
@@ -79,10 +86,23 @@ void on_event(const SDL_Event& e) {
 
 }  // namespace
 
+void plat_events_note_present() {
+  g_last_present_100ns.store(plat_time_100ns(), std::memory_order_relaxed);
+}
+
 void plat_events_pump() {
   if (!plat_display_available()) return;
+  // A virtual clock means a test steps time itself: it never waits.
+  const bool wait =
+      g_last_pump_empty && !plat_clock_is_virtual() &&
+      plat_time_100ns() - g_last_present_100ns.load(std::memory_order_relaxed) > kIdleAfter100ns;
   SDL_Event e;
-  while (SDL_PollEvent(&e)) on_event(e);
+  bool any = wait ? SDL_WaitEventTimeout(&e, kPlatIdleWaitMs) != 0 : SDL_PollEvent(&e) != 0;
+  g_last_pump_empty = !any;
+  while (any) {
+    on_event(e);
+    any = SDL_PollEvent(&e) != 0;
+  }
 }
 
 void plat_window_post_close(PlatWindow* window) {

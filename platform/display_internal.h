@@ -16,6 +16,7 @@ struct PlatWindow {
   PlatWindowDestroyHook destroy_hook;  // told before the window goes
   void* destroy_context;
   PlatIcon icon;  // the last one set, for callers that check
+  char gl_problem[256];  // SDL's reason when the window could not have OpenGL
 };
 
 // Key of the SDL window data that leads back to the PlatWindow.

@@ -132,3 +132,21 @@ std::FILE* plat_fopen(const char* name, const char* mode) {
   const std::string found = plat_find_file(name);
   return found.empty() ? nullptr : std::fopen(found.c_str(), mode);
 }
+
+std::string plat_open_problem(const char* name, int open_errno) {
+  if (!name || !*name) return "no file name";
+  const std::string found = plat_find_file(name);
+  if (!found.empty()) return found + ": " + std::strerror(open_errno);
+  std::string where;
+  if (normalise(name)[0] == '/') return "not found";
+  for (const auto& base : search_folders()) {
+    if (!where.empty()) where += ", ";
+    if (base.empty()) {
+      std::array<char, 4096> cwd{};
+      where += getcwd(cwd.data(), cwd.size()) ? cwd.data() : ".";
+    } else {
+      where += base;
+    }
+  }
+  return "not found (looked in " + where + ")";
+}

@@ -15,3 +15,7 @@ std::FILE* plat_fopen(const char* name, const char* mode);
 std::string plat_find_file(const char* name);
 // The folder that holds the running program, without a trailing slash.
 std::string plat_executable_dir();
+// Why plat_fopen could not read name, in words for a message: "not found
+// (looked in ...)" with the folders searched, or the file found and the
+// system's reason (open_errno, errno right after the failed open).
+std::string plat_open_problem(const char* name, int open_errno);

@@ -14,6 +14,7 @@
 #include "platform/clock.h"
 #include "platform/display.h"
 #include "platform/display_sdl.h"
+#include "platform/log.h"
 #include "platform/video_device.h"
 
 namespace {
@@ -195,6 +196,10 @@ PlatVideo* plat_video_create(PlatVideoBackend backend, PlatWindow* window, int w
   if (backend == PlatVideoBackend::GL) return plat_video_gl_create(window, width, height);
   if (window == nullptr) return plat_video_soft_create(nullptr, width, height);
   if (PlatVideo* gl = plat_video_gl_create(window, width, height)) return gl;
+  const char* why =
+      *plat_window_gl_problem(window) ? plat_window_gl_problem(window) : g_error.c_str();
+  plat_log(PlatLogLevel::Info, "video", "OpenGL unavailable (%s): drawing on the CPU instead",
+           *why ? why : "no reason given");
   return plat_video_soft_create(window, width, height);
 }
 
@@ -298,6 +303,7 @@ void plat_video_finish(PlatVideo* video) {
 int plat_video_present(PlatVideo* video) {
   if (video == nullptr) return -1;
   if (video->in_frame) plat_video_end_frame(video);
+  plat_events_note_present();
   return video->ops->present(video);
 }
 

@@ -1,6 +1,7 @@
 // The sound decoder table: decoders are tried in the order they were
 // registered, on a file or on a block of memory; the trampolines call a
 // state's operations through the descriptor stored in its header.
+#include <string>
 #include <vector>
 
 #include "sound/sound.h"
@@ -11,7 +12,18 @@ std::vector<const SoundDecoder*>& decoders() {
   return table;
 }
 bool g_decoders_registered = false;
+thread_local std::string t_problem;
 }  // namespace
+
+void snd_decoder_problem(const char* text) {
+  t_problem = text ? text : "";
+}
+const char* snd_decoder_last_problem() {
+  return t_problem.c_str();
+}
+void snd_decoder_clear_problem() {
+  t_problem.clear();
+}
 
 void snd_register_decoder(const SoundDecoder* decoder) {
   if (decoder) decoders().push_back(decoder);

@@ -5,8 +5,10 @@
 
 #include <algorithm>
 #include <climits>
+#include <cstdio>
 #include <cstring>
 #include <new>
+#include <vector>
 
 #include "runtime/heap.h"
 #include "sound/sound.h"
@@ -61,6 +63,66 @@ long mem_tell(void* source) {
   return static_cast<OggDecodeState*>(source)->position;
 }
 
+const char* ov_reason(int code) {
+  switch (code) {
+    case OV_EREAD:
+      return "libvorbisfile: read error";
+    case OV_ENOTVORBIS:
+      return "libvorbisfile: not Vorbis data";
+    case OV_EVERSION:
+      return "libvorbisfile: unknown Vorbis version";
+    case OV_EBADHEADER:
+      return "libvorbisfile: bad Vorbis header";
+    case OV_EIMPL:
+      return "libvorbisfile: unsupported feature";
+    default:
+      return "libvorbisfile: cannot open the stream";
+  }
+}
+
+// Whether the data ends with a whole page that closes the stream: a cut
+// file loses it, and libvorbisfile then plays what is there without a word.
+bool ends_cleanly(const std::uint8_t* tail, std::size_t n) {
+  constexpr std::size_t kPageHeader = 27;
+  constexpr std::uint8_t kEndOfStream = 4;
+  for (std::size_t at = n >= kPageHeader ? n - kPageHeader + 1 : 0; at-- > 0;) {
+    if (std::memcmp(tail + at, "OggS", 4) != 0) continue;
+    // The bytes "OggS" may also occur inside a packet: a candidate counts
+    // only when it is a page ending exactly at the end.
+    const std::size_t segments = tail[at + 26];
+    if (at + kPageHeader + segments > n) continue;
+    std::size_t body = 0;
+    for (std::size_t i = 0; i < segments; ++i) body += tail[at + kPageHeader + i];
+    if (at + kPageHeader + segments + body == n) return (tail[at + 5] & kEndOfStream) != 0;
+  }
+  return false;
+}
+
+constexpr std::size_t kTailBytes = 65536;  // more than the largest Ogg page
+
+bool stream_ends_cleanly(std::FILE* stream) {
+  const long here = std::ftell(stream);
+  std::vector<std::uint8_t> tail(kTailBytes);
+  std::size_t n = 0;
+  if (std::fseek(stream, 0, SEEK_END) == 0) {
+    const long size = std::ftell(stream);
+    const long from =
+        size > static_cast<long>(kTailBytes) ? size - static_cast<long>(kTailBytes) : 0;
+    if (std::fseek(stream, from, SEEK_SET) == 0)
+      n = std::fread(tail.data(), 1, tail.size(), stream);
+  }
+  std::fseek(stream, here, SEEK_SET);
+  return ends_cleanly(tail.data(), n);
+}
+
+void note_if_cut(const OggDecodeState* s, bool clean) {
+  if (clean) return;
+  char text[160];
+  std::snprintf(text, sizeof text, "truncated (the stream has no end); plays the first %.1f s",
+                s->rate > 0 ? static_cast<double>(s->total) / s->rate : 0.0);
+  snd_decoder_problem(text);
+}
+
 SoundDecoderState* ogg_open(std::FILE* stream, const void* memory, std::uint32_t size,
                             std::uint32_t) {
   void* block = rt_heap_alloc(rt_heap_main(), sizeof(OggDecodeState), false);
@@ -77,6 +139,7 @@ SoundDecoderState* ogg_open(std::FILE* stream, const void* memory, std::uint32_t
     result = ov_open_callbacks(s, &s->vf, nullptr, 0, callbacks);
   }
   if (result < 0) {
+    snd_decoder_problem(ov_reason(result));
     rt_heap_free(rt_heap_main(), block);
     return nullptr;
   }
@@ -85,6 +148,12 @@ SoundDecoderState* ogg_open(std::FILE* stream, const void* memory, std::uint32_t
   s->rate = info ? static_cast<std::int32_t>(info->rate) : 0;
   ogg_int64_t total = ov_pcm_total(&s->vf, -1);
   s->total = static_cast<std::int32_t>(std::clamp<ogg_int64_t>(total, 0, INT32_MAX));
+  if (stream) {
+    note_if_cut(s, stream_ends_cleanly(stream));
+  } else {
+    const std::size_t n = std::min<std::size_t>(s->size, kTailBytes);
+    note_if_cut(s, ends_cleanly(s->base + s->size - n, n));
+  }
   return &s->header;
 }
 

@@ -1,12 +1,16 @@
 // Sound objects: the sound table, the output device, the volume table, and
 // loading whole sounds from WAV or decoded data into one buffer each.
 #include <array>
+#include <cerrno>
 #include <cmath>
 #include <cstring>
 #include <new>
+#include <string>
 
 #include "platform/audio.h"
+#include "platform/files.h"
 #include "runtime/heap.h"
+#include "runtime/log.h"
 #include "sound/sound.h"
 #include "sound/sound_internal.h"
 
@@ -85,10 +89,14 @@ RtHandle catch_decoded(RtHandle id, SoundDecoderState* decoder) {
   return snd_store_buffer(id, buffer);
 }
 
-// Reads a whole file into main-heap memory.
-void* read_file(const char* path, std::uint32_t* size) {
+// Reads a whole file into main-heap memory; on failure says why in *problem.
+void* read_file(const char* path, std::uint32_t* size, std::string* problem) {
+  errno = 0;
   std::FILE* f = snd_open_file(path);
-  if (!f) return nullptr;
+  if (!f) {
+    *problem = plat_open_problem(path, errno);
+    return nullptr;
+  }
   void* memory = nullptr;
   long length = -1;
   if (std::fseek(f, 0, SEEK_END) == 0) length = std::ftell(f);
@@ -96,13 +104,62 @@ void* read_file(const char* path, std::uint32_t* size) {
     memory = rt_heap_alloc(rt_heap_main(), static_cast<std::size_t>(length), false);
     if (memory && std::fread(memory, 1, static_cast<std::size_t>(length), f) !=
                       static_cast<std::size_t>(length)) {
+      *problem = std::string("cannot read it: ") + std::strerror(errno);
       rt_heap_free(rt_heap_main(), memory);
       memory = nullptr;
     }
   }
   std::fclose(f);
+  if (length == 0) *problem = "empty file";
+  if (!memory && problem->empty()) *problem = "cannot read it";
   *size = static_cast<std::uint32_t>(length);
   return memory;
+}
+
+// One line about a file load: why it gave no sound, or the defect of the
+// sound it gave (a decoder's note, such as a cut stream).
+void report_load(const char* path, RtHandle result, const std::string& problem) {
+  const std::string noted = snd_decoder_last_problem();
+  if (result) {
+    if (!noted.empty()) rt_log(kRtLogWarning, "sound", "%s: %s", path, noted.c_str());
+    return;
+  }
+  std::string why = problem;
+  if (why.empty() && !noted.empty()) why = "not a sound file I can read (" + noted + ")";
+  if (why.empty()) {
+    // Without an output every buffer fails; the audio layer has said so once.
+    if (!plat_audio_is_open()) return;
+    why = "cannot be played";
+  }
+  rt_log(kRtLogWarning, "sound", "%s: %s; no sound", path, why.c_str());
+}
+
+RtHandle load_stream(RtHandle id, const char* path, std::uint32_t flags, std::string* problem) {
+  errno = 0;
+  std::FILE* f = snd_open_file(path);
+  if (!f) {
+    *problem = plat_open_problem(path, errno);
+    return 0;
+  }
+  std::fclose(f);
+  SoundDecoderState* decoder = snd_decoder_open(path, nullptr, 0, flags);
+  return decoder ? snd_stream_create(id, decoder) : 0;
+}
+
+RtHandle load_whole(RtHandle id, const char* path, std::string* problem) {
+  std::uint32_t size = 0;
+  void* memory = read_file(path, &size, problem);
+  if (!memory) return 0;
+  std::span<const std::uint8_t> image(static_cast<const std::uint8_t*>(memory), size);
+  // A compressed sound may decode while the caller goes on; the file image
+  // is the decoder's until it is done.
+  SoundDecoderState* decoder = g_background_loads && !snd_is_riff(image)
+                                   ? snd_decoder_open(nullptr, memory, size, 0)
+                                   : nullptr;
+  if (decoder) return snd_decode_in_background(id, decoder, memory);
+  RtHandle result = snd_catch_memory(id, memory, size);
+  rt_heap_free(rt_heap_main(), memory);
+  return result;
 }
 
 PlatAudioBuffer* channel_buffer(RtChainBlock* block) {
@@ -188,26 +245,12 @@ RtHandle snd_load(RtHandle id, const char* path) {
 }
 
 RtHandle snd_load_file(RtHandle id, const char* path, std::uint32_t flags) {
-  if (!g_table) return 0;
-  if (flags & kSndStreamFromData) {
-    std::FILE* f = snd_open_file(path);
-    if (!f) return 0;
-    std::fclose(f);
-    SoundDecoderState* decoder = snd_decoder_open(path, nullptr, 0, flags);
-    return decoder ? snd_stream_create(id, decoder) : 0;
-  }
-  std::uint32_t size = 0;
-  void* memory = read_file(path, &size);
-  if (!memory) return 0;
-  std::span<const std::uint8_t> image(static_cast<const std::uint8_t*>(memory), size);
-  // A compressed sound may decode while the caller goes on; the file image
-  // is the decoder's until it is done.
-  SoundDecoderState* decoder = g_background_loads && !snd_is_riff(image)
-                                   ? snd_decoder_open(nullptr, memory, size, 0)
-                                   : nullptr;
-  if (decoder) return snd_decode_in_background(id, decoder, memory);
-  RtHandle result = snd_catch_memory(id, memory, size);
-  rt_heap_free(rt_heap_main(), memory);
+  if (!g_table || !path) return 0;
+  snd_decoder_clear_problem();
+  std::string problem;
+  const RtHandle result = (flags & kSndStreamFromData) ? load_stream(id, path, flags, &problem)
+                                                       : load_whole(id, path, &problem);
+  report_load(path, result, problem);
   return result;
 }
 

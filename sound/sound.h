@@ -82,6 +82,12 @@ std::int32_t snd_volume_entry(int volume);
 
 // Decoders.
 void snd_register_decoder(const SoundDecoder* decoder);
+// A decoder tells here, in words, what it found wrong with the data it
+// refused or opened with a defect (a truncated stream); the file loads turn
+// it into one line naming the file. Per thread; a load starts it empty.
+void snd_decoder_problem(const char* text);
+const char* snd_decoder_last_problem();
+void snd_decoder_clear_problem();
 SoundDecoderState* snd_decoder_open(const char* path, const void* memory, std::uint32_t size,
                                     std::uint32_t flags);
 std::uint32_t snd_decoder_read(SoundDecoderState* state, void* buffer, std::uint32_t bytes,

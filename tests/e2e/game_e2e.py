@@ -38,10 +38,10 @@ def check(condition, what):
 class Display:
     """An Xvfb server on the first free display number (-displayfd)."""
 
-    def __init__(self):
+    def __init__(self, extensions=("+extension", "GLX")):
         read_end, write_end = os.pipe()
         self.server = subprocess.Popen(
-            ["Xvfb", "-displayfd", str(write_end), "-screen", "0", SCREEN, "+extension", "GLX",
+            ["Xvfb", "-displayfd", str(write_end), "-screen", "0", SCREEN, *extensions,
              "+render", "-noreset", "-nolisten", "tcp"],
             pass_fds=(write_end,), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         os.close(write_end)
