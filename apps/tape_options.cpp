@@ -1,0 +1,100 @@
+// Recorded-game options: record a game, play it back at its pace, or time
+// the renderer on it and print the figures when the game ends.
+#include "apps/tape_options.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include "engine/state.h"
+#include "platform/clock.h"
+#include "platform/tape.h"
+#include "platform/video.h"
+
+#ifndef SHOOTER_VERSION
+#define SHOOTER_VERSION "1.0"
+#endif
+
+namespace {
+
+struct TapeRequest {
+  PlatTapeMode mode = PlatTapeMode::Off;
+  const char* file = nullptr;
+};
+
+const char* g_file = nullptr;
+
+[[noreturn]] void fail(const std::string& message) {
+  plat_tape_say(message);
+  std::exit(kTapeExitBad);
+}
+
+// "--record FILE" or "--record=FILE"; argument `i` moves past what it used.
+const char* option_value(int argc, char** argv, int& i, const char* name) {
+  const std::size_t n = std::strlen(name);
+  if (std::strncmp(argv[i], name, n) != 0) return nullptr;
+  if (argv[i][n] == '=') return argv[i] + n + 1;
+  if (argv[i][n] != '\0') return nullptr;
+  if (i + 1 >= argc) fail(std::string(name) + " needs a tape file");
+  return argv[++i];
+}
+
+TapeRequest parse(int argc, char** argv) {
+  static constexpr struct {
+    const char* name;
+    PlatTapeMode mode;
+  } kOptions[] = {{"--record", PlatTapeMode::Record},
+                  {"--play", PlatTapeMode::Play},
+                  {"--timedemo", PlatTapeMode::Timedemo}};
+  TapeRequest request;
+  for (int i = 1; i < argc; ++i) {
+    for (const auto& option : kOptions) {
+      const char* value = option_value(argc, argv, i, option.name);
+      if (!value) continue;
+      if (request.mode != PlatTapeMode::Off)
+        fail("only one of --record, --play and --timedemo can be given");
+      if (*value == '\0') fail(std::string(option.name) + " needs a tape file");
+      request = {option.mode, value};
+      break;
+    }
+  }
+  return request;
+}
+
+const char* device_name() {
+  const PlatVideo* video = g_engine.screen.video;
+  if (!video) return "no";
+  return plat_video_backend(video) == PlatVideoBackend::GL ? "gl" : "soft";
+}
+
+void print_timing() {
+  const char* device = device_name();  // before the tape settles and may say more
+  plat_tape_finish();
+  const PlatTapeReport r = plat_tape_report();
+  const double fps = r.seconds > 0 ? (r.frames - 1) / r.seconds : 0;
+  std::printf(
+      "timedemo %s: %u frames, %.2f s, %.1f fps, frame time median %.2f ms, p99 %.2f ms, "
+      "score %d, %s device\n",
+      g_file, r.frames, r.seconds, fps, r.median_ms, r.p99_ms, game_score(), device);
+  std::fflush(stdout);
+}
+
+}  // namespace
+
+void tape_options_apply(int argc, char** argv, const GameVariant& variant) {
+  const TapeRequest request = parse(argc, argv);
+  if (request.mode == PlatTapeMode::Off) return;
+  g_file = request.file;
+  std::string why;
+  plat_tape_set_state_hook(game_state_checksum);
+  if (request.mode == PlatTapeMode::Record) {
+    if (!plat_tape_record(request.file, variant.name, SHOOTER_VERSION, plat_random_seed(), why))
+      fail(std::string("tape ") + request.file + ": " + why + "; nothing is recorded");
+    return;
+  }
+  const bool timed = request.mode == PlatTapeMode::Timedemo;
+  if (plat_tape_play(request.file, variant.name, timed, why) != TapeError::None)
+    fail(std::string("tape ") + request.file + ": " + why + "; nothing is played");
+  if (timed) std::atexit(print_timing);
+}
