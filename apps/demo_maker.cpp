@@ -123,7 +123,6 @@ int main(int argc, char** argv) {
     if (frame == kGiveUpAt) press(DIK_ESCAPE, true);
     plat_clock_advance_100ns(kFrame100ns);
     if (!game_loop_pass()) break;
-    if (getenv("DEMO_TRACE") && frame % 30 == 0) std::fprintf(stderr, "%d e=%.1f s=%d ship=%.0f,%.0f ptr=%d,%d spd=%.1f n=%d\n", frame, g_game.energy, g_game.score, g_game.ship_x, g_game.ship_y, g_game.pointer_x, g_game.pointer_y, g_game.speed, g_lists.enemies.header->count);
   }
   std::fprintf(stderr, "%s: score %d, energy %.1f, %s\n", argv[2], g_game.score, g_game.energy,
                g_game.ending ? "ended by a ram" : "ended by Escape");

@@ -75,8 +75,9 @@ void print_timing() {
   const double fps = r.seconds > 0 ? (r.frames - 1) / r.seconds : 0;
   std::printf(
       "timedemo %s: %u frames, %.2f s, %.1f fps, frame time median %.2f ms, p99 %.2f ms, "
-      "score %d, %s device\n",
-      g_file, r.frames, r.seconds, fps, r.median_ms, r.p99_ms, game_score(), device);
+      "score %d, checkpoints %u of %u, %s device\n",
+      g_file, r.frames, r.seconds, fps, r.median_ms, r.p99_ms, game_score(), r.checks_passed,
+      r.tape_checks, device);
   std::fflush(stdout);
 }
 

@@ -365,7 +365,8 @@ void plat_tape_finish() {
 }
 
 PlatTapeReport plat_tape_report() {
-  PlatTapeReport r{g_frames, g_play.header.frames, g_checks_passed, g_drift_frame, 0, 0, 0};
+  PlatTapeReport r{g_frames,     g_play.header.frames, g_checks_passed, g_play.header.checks,
+                   g_drift_frame, 0,                    0,               0};
   const std::vector<std::uint64_t>& t = g_play.poll_times;
   if (t.size() < 2) return r;
   std::vector<std::uint64_t> frame(t.size() - 1);

@@ -35,6 +35,7 @@ struct PlatTapeReport {
   std::uint32_t frames;      // frames played (mouse polls)
   std::uint32_t tape_frames; // frames on the tape
   std::uint32_t checks_passed;
+  std::uint32_t tape_checks;  // checkpoints on the tape
   std::uint32_t drift_frame;  // first frame that differed, 0 for none
   double seconds;             // from the first to the last frame played
   double median_ms, p99_ms;   // frame times of the playback
