@@ -94,7 +94,8 @@ Script parse(int argc, char** argv) {
 
 int main(int argc, char** argv) {
   if (argc < 3) {
-    std::fprintf(stderr, "usage: %s shooter|shooter-alt OUT.tape [ram|escape] [fight-seconds] [seed]\n",
+    std::fprintf(stderr,
+                 "usage: %s shooter|shooter-alt OUT.tape [ram|escape] [fight-seconds] [seed]\n",
                  argv[0]);
     return 2;
   }

@@ -23,9 +23,9 @@ constexpr std::uint64_t k100nsPerSecond = 10'000'000ull;
 // A longer wait on the recorded clock (a pause left standing) is cut short.
 constexpr std::uint64_t kLongestWait = 5 * k100nsPerSecond;
 
-const char* const kChannelNames[kTapeChannels] = {
-    "the clock", "the tick", "the keyboard", "the mouse", "the pointer", "a quit", "a close",
-    "a checkpoint"};
+const char* const kChannelNames[kTapeChannels] = {"the clock", "the tick",    "the keyboard",
+                                                  "the mouse", "the pointer", "a quit",
+                                                  "a close",   "a checkpoint"};
 
 // The values the layers above have seen so far, one per channel.
 struct SeamValues {
@@ -149,8 +149,8 @@ bool write_tape() {
   flush_pending();
   g_rec.header.frames = g_frames;
   const std::vector<std::uint8_t> file = tape_build_file(g_rec.header, g_rec.stream);
-  const bool ok = !file.empty() && std::fwrite(file.data(), 1, file.size(), g_rec.file) ==
-                                       file.size();
+  const bool ok =
+      !file.empty() && std::fwrite(file.data(), 1, file.size(), g_rec.file) == file.size();
   const bool closed = std::fclose(g_rec.file) == 0;
   g_rec.file = nullptr;
   if (!ok || !closed) plat_tape_say("tape " + g_rec.path + ": could not be written completely");
@@ -365,8 +365,9 @@ void plat_tape_finish() {
 }
 
 PlatTapeReport plat_tape_report() {
-  PlatTapeReport r{g_frames,     g_play.header.frames, g_checks_passed, g_play.header.checks,
-                   g_drift_frame, 0,                    0,               0};
+  PlatTapeReport r{
+      g_frames, g_play.header.frames, g_checks_passed, g_play.header.checks, g_drift_frame, 0, 0,
+      0};
   const std::vector<std::uint64_t>& t = g_play.poll_times;
   if (t.size() < 2) return r;
   std::vector<std::uint64_t> frame(t.size() - 1);

@@ -32,8 +32,8 @@ void plat_tape_set_state_hook(PlatTapeStateHook hook);
 void plat_tape_finish();
 
 struct PlatTapeReport {
-  std::uint32_t frames;      // frames played (mouse polls)
-  std::uint32_t tape_frames; // frames on the tape
+  std::uint32_t frames;       // frames played (mouse polls)
+  std::uint32_t tape_frames;  // frames on the tape
   std::uint32_t checks_passed;
   std::uint32_t tape_checks;  // checkpoints on the tape
   std::uint32_t drift_frame;  // first frame that differed, 0 for none

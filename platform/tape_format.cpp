@@ -133,8 +133,7 @@ void put_header(const TapeHeader& h, std::uint32_t stored, std::vector<std::uint
 }
 
 // Walks every record, checking each and counting frames and checkpoints.
-bool validate_stream(std::span<const std::uint8_t> stream, const TapeHeader& h,
-                     std::string& why) {
+bool validate_stream(std::span<const std::uint8_t> stream, const TapeHeader& h, std::string& why) {
   std::size_t pos = 0;
   std::uint64_t frames = 0, checks = 0;
   bool check_due = false;
@@ -223,8 +222,8 @@ bool tape_decode_item(std::span<const std::uint8_t> stream, std::size_t& pos, Ta
 
 std::vector<std::uint8_t> tape_build_file(TapeHeader header, std::span<const std::uint8_t> stream) {
   header.raw_size = static_cast<std::uint32_t>(stream.size());
-  header.crc = static_cast<std::uint32_t>(
-      crc32(0L, stream.data(), static_cast<uInt>(stream.size())));
+  header.crc =
+      static_cast<std::uint32_t>(crc32(0L, stream.data(), static_cast<uInt>(stream.size())));
   uLongf packed_size = compressBound(static_cast<uLong>(stream.size()));
   std::vector<std::uint8_t> packed(packed_size);
   if (compress2(packed.data(), &packed_size, stream.data(), static_cast<uLong>(stream.size()),
@@ -236,8 +235,8 @@ std::vector<std::uint8_t> tape_build_file(TapeHeader header, std::span<const std
   return out;
 }
 
-TapeError tape_read_file(std::span<const std::uint8_t> file, const char* program,
-                         TapeHeader& h, std::vector<std::uint8_t>& stream, std::string& why) {
+TapeError tape_read_file(std::span<const std::uint8_t> file, const char* program, TapeHeader& h,
+                         std::vector<std::uint8_t>& stream, std::string& why) {
   if (file.empty()) return why = "the file is empty", TapeError::Empty;
   if (file.size() < kTapeMagic.size() ||
       std::memcmp(file.data(), kTapeMagic.data(), kTapeMagic.size()) != 0)
@@ -271,8 +270,8 @@ TapeError tape_read_file(std::span<const std::uint8_t> file, const char* program
                  " packed bytes can hold",
            TapeError::Counts;
   if (stored > left)
-    return why = "the header counts " + std::to_string(stored) + " bytes of records, the file has " +
-                 std::to_string(left),
+    return why = "the header counts " + std::to_string(stored) +
+                 " bytes of records, the file has " + std::to_string(left),
            TapeError::Truncated;
   if (stored < left)
     return why = std::to_string(left - stored) + " bytes after the end of the records",
@@ -281,7 +280,8 @@ TapeError tape_read_file(std::span<const std::uint8_t> file, const char* program
   uLongf out_size = h.raw_size;
   const int z = uncompress(stream.data(), &out_size, file.data() + r.pos, stored);
   if (z != Z_OK || out_size != h.raw_size)
-    return why = "the packed records do not unpack to the size the header gives", TapeError::Corrupt;
+    return why = "the packed records do not unpack to the size the header gives",
+           TapeError::Corrupt;
   if (crc32(0L, stream.data(), static_cast<uInt>(stream.size())) != h.crc)
     return why = "checksum mismatch: the records are not those that were written",
            TapeError::Checksum;

@@ -32,8 +32,8 @@ inline constexpr int kTapeChannels = 8;
 struct TapeItem {
   TapeChannel channel = TapeChannel::Time;
   std::uint32_t run = 1;
-  std::int64_t delta = 0;        // Time, Ticks: change from the channel's previous value
-  std::uint64_t stamp = 0;       // Keys with changes: clock delta since the previous change
+  std::int64_t delta = 0;          // Time, Ticks: change from the channel's previous value
+  std::uint64_t stamp = 0;         // Keys with changes: clock delta since the previous change
   std::uint16_t change_count = 0;  // Keys: codes whose state flips (up and down)
   std::array<std::uint8_t, 256> changes{};
   std::int32_t dx = 0, dy = 0, wheel = 0;  // Mouse
