@@ -231,7 +231,13 @@ def record_live(ctx, display, end):
     xdo = lambda *a: subprocess.run(["xdotool", *a], env=env, capture_output=True, text=True,
                                     timeout=120).stdout
     try:
-        window = xdo("search", "--sync", "--onlyvisible", "--pid", str(proc.pid)).split()[0]
+        found = xdo("search", "--sync", "--onlyvisible", "--pid", str(proc.pid)).split()
+        if not found:
+            log.flush()
+            with open(log.name) as f:
+                raise Failure("the recording program shows no window (code %s): %s" %
+                              (proc.poll(), f.read()))
+        window = found[0]
         xdo("windowfocus", "--sync", window)
         chain = []
         for _ in range(20):
