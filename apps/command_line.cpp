@@ -23,9 +23,24 @@ bool set_version(AppOptions& options, const char*) {
   return true;
 }
 
+template <PlatTapeMode mode>
+bool set_tape(AppOptions& options, const char* file) {
+  if (!file || !*file) return false;
+  options.tape = mode;
+  options.tape_file = file;
+  ++options.tape_options;
+  return true;
+}
+
 constexpr std::array kOptions{
     AppOption{"--help", nullptr, "print this help and exit", set_help},
     AppOption{"--version", nullptr, "print the version and exit", set_version},
+    AppOption{"--record", "FILE", "play and record the game into FILE",
+              set_tape<PlatTapeMode::Record>},
+    AppOption{"--play", "FILE", "play the recorded game in FILE back at its pace",
+              set_tape<PlatTapeMode::Play>},
+    AppOption{"--timedemo", "FILE", "play FILE back as fast as possible and print the timing",
+              set_tape<PlatTapeMode::Timedemo>},
 };
 
 constexpr const char* kControls =
@@ -112,6 +127,11 @@ int app_command_line(int argc, char** argv, const char* program, AppOptions* opt
       print_usage(stderr, program);
       return kAppExitUsage;
     }
+  }
+  if (options->tape_options > 1) {
+    std::fprintf(stderr, "%s: only one of --record, --play and --timedemo can be given\n", program);
+    print_usage(stderr, program);
+    return kAppExitUsage;
   }
   if (options->help) {
     print_usage(stdout, program);

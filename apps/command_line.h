@@ -4,10 +4,15 @@
 #pragma once
 #include <span>
 
+#include "platform/tape.h"
+
 // What the options asked for; fields are added with their options.
 struct AppOptions {
   bool help = false;
   bool version = false;
+  PlatTapeMode tape = PlatTapeMode::Off;  // --record, --play or --timedemo
+  const char* tape_file = nullptr;
+  int tape_options = 0;  // more than one is refused
 };
 
 // One entry of the option table. `argument` names the value an option takes

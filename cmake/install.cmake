@@ -26,7 +26,7 @@ endif()
 set(shooter_data share/games/shooter)
 
 install(TARGETS shooter shooter-alt RUNTIME DESTINATION ${SHOOTER_BINDIR})
-install(DIRECTORY assets/GFX assets/Sound DESTINATION ${shooter_data})
+install(DIRECTORY assets/GFX assets/Sound assets/demo DESTINATION ${shooter_data})
 
 set(dist ${PROJECT_SOURCE_DIR}/dist)
 set(gen ${PROJECT_BINARY_DIR}/dist)

@@ -1,5 +1,6 @@
 // The arcade game: start-up, the main loop and the entity passes.
 #pragma once
+#include <cstdint>
 
 // The points in which the two programs differ.
 struct GameVariant {
@@ -13,3 +14,8 @@ inline constexpr GameVariant kGameShooter{"shooter", 3, true, 5, 6, 100};
 inline constexpr GameVariant kGameShooterAlt{"shooter-alt", 0, false, 5, 7, 35};
 
 [[noreturn]] void game_main(const GameVariant& variant);
+
+// Score, energy, the ship and every entity's position folded into one
+// number: recorded games compare it to find where a playback drifts.
+std::uint32_t game_state_checksum();
+int game_score();

@@ -2,8 +2,12 @@
 // including across the 32-bit wraps of the tick counters.
 #include "platform/clock.h"
 
+#include <unistd.h>
+
 #include <atomic>
 #include <ctime>
+
+#include "platform/tape_seam.h"
 
 namespace {
 std::atomic<bool> g_virtual{false};
@@ -18,15 +22,26 @@ std::uint64_t real_100ns() {
 }
 }  // namespace
 
-std::uint64_t plat_time_100ns() {
+std::uint64_t plat_time_untaped_100ns() {
   return g_virtual ? g_virtual_now.load() : real_100ns();
 }
 
+std::uint64_t plat_time_100ns() {
+  return tape_seam_time(plat_time_untaped_100ns());
+}
+
 std::uint32_t plat_ticks_ms() {
-  return static_cast<std::uint32_t>(plat_time_100ns() / 10'000ull);
+  return tape_seam_ticks(static_cast<std::uint32_t>(plat_time_untaped_100ns() / 10'000ull));
+}
+
+std::uint32_t plat_random_seed() {
+  const auto live = static_cast<std::uint32_t>(gettid()) ^
+                    static_cast<std::uint32_t>(plat_time_untaped_100ns() / 10'000ull);
+  return tape_seam_seed(live);
 }
 
 void plat_sleep_ms(std::uint32_t ms) {
+  if (tape_seam_unpaced()) return;  // a timed playback never waits
   if (g_virtual) {
     g_virtual_now += static_cast<std::uint64_t>(ms) * 10'000ull;
     return;

@@ -17,6 +17,7 @@
 #include "platform/display_sdl.h"
 #include "platform/input.h"
 #include "platform/log.h"
+#include "platform/tape_seam.h"
 #include "platform/video.h"
 #include "platform/video_device.h"
 
@@ -33,6 +34,7 @@ namespace {
 
 bool g_video_up = false;
 SDL_Point g_virtual_pointer{0, 0};
+bool g_pointer_hidden = false;  // the system cannot warp or read the pointer
 int g_window_count = 0;
 
 void set_gl_attributes() {
@@ -350,21 +352,23 @@ bool plat_cursor_set(PlatCursor shape) {
 }
 
 bool plat_mouse_warp_global(int x, int y) {
-  if (!g_video_up || plat_input_is_scripted()) {
-    g_virtual_pointer = {x, y};
-    return true;
-  }
-  return SDL_WarpMouseGlobal(x, y) == 0;
+  g_virtual_pointer = {x, y};
+  if (!g_video_up || plat_input_is_scripted()) return true;
+  // Wayland lets no client place or read the desktop pointer: the position
+  // asked for stands in for it there.
+  g_pointer_hidden = SDL_WarpMouseGlobal(x, y) != 0;
+  return true;
 }
 
 void plat_mouse_global(int* x, int* y) {
-  if (!g_video_up || plat_input_is_scripted()) {
+  if (!g_video_up || plat_input_is_scripted() || g_pointer_hidden) {
     *x = g_virtual_pointer.x;
     *y = g_virtual_pointer.y;
-    return;
+  } else {
+    *x = *y = 0;
+    SDL_GetGlobalMouseState(x, y);
   }
-  *x = *y = 0;
-  SDL_GetGlobalMouseState(x, y);
+  tape_seam_pointer(*x, *y);
 }
 
 void plat_desktop_size(int* width, int* height) {

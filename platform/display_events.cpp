@@ -8,6 +8,7 @@
 #include "platform/display.h"
 #include "platform/display_internal.h"
 #include "platform/input.h"
+#include "platform/tape_seam.h"
 
 namespace {
 
@@ -115,7 +116,7 @@ void plat_window_post_close(PlatWindow* window) {
 }
 
 bool plat_quit_requested() {
-  return g_quit;
+  return tape_seam_quit(g_quit);
 }
 
 void plat_display_set_event_hook(PlatWindowEventHook hook) {
@@ -123,7 +124,7 @@ void plat_display_set_event_hook(PlatWindowEventHook hook) {
 }
 
 bool plat_window_close_requested(PlatWindow* window) {
-  return window && window->close_requested;
+  return tape_seam_close(window && window->close_requested);
 }
 
 void plat_window_clear_close_request(PlatWindow* window) {

@@ -5,6 +5,7 @@
 #include <SDL.h>
 
 #include "platform/display.h"
+#include "platform/tape_seam.h"
 
 namespace {
 
@@ -131,21 +132,35 @@ int plat_scancode_from_dik(int dik) {
 }
 
 bool plat_keyboard_read(PlatKeyState& out) {
+  bool have = true;
   if (g_scripted) {
     out = g_script.keys;
-    return true;
+  } else if (plat_display_available()) {
+    plat_events_pump();
+    out = g_real.keys;
+  } else {
+    out = PlatKeyState{};
+    have = false;
   }
-  if (!plat_display_available()) return false;
-  plat_events_pump();
-  out = g_real.keys;
+  if (!tape_seam_on()) return have;
+  tape_seam_keys(out);
   return true;
 }
 
 bool plat_mouse_poll(PlatMouseState& out) {
-  if (g_scripted) return poll_from(g_script, out);
-  if (!plat_display_available()) return false;
-  plat_events_pump();
-  return poll_from(g_real, out);
+  bool have = true;
+  if (g_scripted) {
+    poll_from(g_script, out);
+  } else if (plat_display_available()) {
+    plat_events_pump();
+    poll_from(g_real, out);
+  } else {
+    out = PlatMouseState{};
+    have = false;
+  }
+  if (!tape_seam_on()) return have;
+  tape_seam_mouse(out);
+  return true;
 }
 
 void plat_input_clear() {

@@ -15,6 +15,7 @@
 #include "platform/display.h"
 #include "platform/display_sdl.h"
 #include "platform/log.h"
+#include "platform/tape_seam.h"
 #include "platform/video_device.h"
 
 namespace {
@@ -107,10 +108,11 @@ bool plat_quad_drawable(const PlatQuad& q) {
 }
 
 void PlatPacer::wait(int refresh_hz) {
-  if (plat_clock_is_virtual()) return;  // tests step time themselves
+  // Tests step time themselves; a timed playback runs unpaced.
+  if (plat_clock_is_virtual() || tape_seam_unpaced()) return;
   const std::uint64_t period =
       10'000'000ull / static_cast<unsigned>(refresh_hz > 0 ? refresh_hz : 60);
-  std::uint64_t now = plat_time_100ns();
+  std::uint64_t now = plat_time_untaped_100ns();
   if (next_100ns == 0 || now > next_100ns + period) {
     next_100ns = now + period;
     return;
@@ -309,6 +311,7 @@ int plat_video_present(PlatVideo* video) {
 
 void plat_video_set_vsync(PlatVideo* video, bool on) {
   if (video == nullptr) return;
+  on = on && !tape_seam_unpaced();
   video->ops->set_vsync(video, on);
   video->vsync = on;
   // A gl device's render thread paces its presents and resets the pacer itself.

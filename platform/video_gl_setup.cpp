@@ -356,9 +356,17 @@ void plat_video_gl_end_all() {
 }
 
 // The window is going: what is queued runs first, later presents show nothing.
+// The context goes with it: Wayland's EGL is unloaded with the last GL
+// window, and a context used after that takes the process down.
 void gl_window_gone(void* context) {
   GlVideo* g = static_cast<GlVideo*>(context);
-  if (g->worker.running()) g->worker.call([] {});
+  g->failed = true;
+  g->worker.stop([g] {
+    glFinish();
+    SDL_GL_MakeCurrent(g->sdl, nullptr);
+  });
+  if (g->context != nullptr) SDL_GL_DeleteContext(g->context);
+  g->context = nullptr;
   g->window = nullptr;
 }
 

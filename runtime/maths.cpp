@@ -2,8 +2,6 @@
 // dates as second counts and the millisecond tick.
 #include "runtime/maths.h"
 
-#include <unistd.h>
-
 #include <cmath>
 #include <ctime>
 
@@ -42,7 +40,7 @@ inline std::uint32_t step() {
 
 void seed_automatically() {
   g_random.seeded = 1;
-  rt_random_seed(static_cast<std::uint32_t>(gettid()) ^ plat_ticks_ms());
+  rt_random_seed(plat_random_seed());
 }
 
 bool is_leap_year(std::int32_t year) {

@@ -39,7 +39,7 @@ def expected_files(app_id):
              "share/man/man6/shooter.6.gz", "share/man/man6/shooter-alt.6.gz",
              "share/games/shooter/Sound/New2.OGG",
              "share/games/shooter/GFX/Ship01.png", "share/games/shooter/GFX/PowerImage.png",
-             "share/games/shooter/GFX/Font1.png",
+             "share/games/shooter/GFX/Font1.png", "share/games/shooter/demo/shooter.tape",
              "share/doc/shooter/README.md", "share/doc/shooter/LICENSE",
              "share/doc/shooter/LICENSE.DejaVu", "share/doc/shooter/copyright"]
     files += ["share/icons/hicolor/%dx%d/apps/shooter.png" % (s, s) for s in ICON_SIZES]
