@@ -52,11 +52,11 @@ void tape_options_apply(const AppOptions& options, const GameVariant& variant) {
   plat_tape_set_state_hook(game_state_checksum);
   if (request.mode == PlatTapeMode::Record) {
     if (!plat_tape_record(request.file, variant.name, SHOOTER_VERSION, plat_random_seed(), why))
-      fail(std::string("tape ") + request.file + ": " + why + "; nothing is recorded");
+      fail(std::string(request.file) + ": " + why + "; nothing is recorded");
     return;
   }
   const bool timed = request.mode == PlatTapeMode::Timedemo;
   if (plat_tape_play(request.file, variant.name, timed, why) != TapeError::None)
-    fail(std::string("tape ") + request.file + ": " + why + "; nothing is played");
+    fail(std::string(request.file) + ": " + why + "; nothing is played");
   if (timed) std::atexit(print_timing);
 }

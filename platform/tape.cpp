@@ -15,6 +15,7 @@
 
 #include "platform/clock.h"
 #include "platform/input_keys.h"
+#include "platform/log.h"
 #include "platform/tape_seam.h"
 
 namespace {
@@ -153,7 +154,7 @@ bool write_tape() {
       !file.empty() && std::fwrite(file.data(), 1, file.size(), g_rec.file) == file.size();
   const bool closed = std::fclose(g_rec.file) == 0;
   g_rec.file = nullptr;
-  if (!ok || !closed) plat_tape_say("tape " + g_rec.path + ": could not be written completely");
+  if (!ok || !closed) plat_tape_say(g_rec.path + ": could not be written completely");
   return ok && closed;
 }
 
@@ -222,7 +223,7 @@ void apply(const TapeItem& item) {
 // from now on it sees Escape held and a close request, so it ends itself.
 void end_playback(const std::string& why) {
   if (!g_play.ended) {
-    plat_tape_say("tape " + g_play.path + ": " + why + "; the game is ended");
+    plat_tape_say(g_play.path + ": " + why + "; the game is ended");
     if (!g_drift_frame) g_drift_frame = g_frames ? g_frames : 1;
   }
   g_play.ended = true;
@@ -263,7 +264,7 @@ void check_state() {
     ++g_checks_passed;
   } else if (!g_drift_frame) {
     g_drift_frame = g_frames;
-    plat_tape_say("tape " + p.path + ": warning: drift at frame " + std::to_string(g_frames) +
+    plat_tape_warn(p.path + ": drift at frame " + std::to_string(g_frames) +
                   ": the game state differs from the recording");
   }
 }
@@ -280,12 +281,12 @@ void settle_playback() {
   Player& p = g_play;
   if (p.ended || (p.left == 0 && p.pos >= p.stream.size())) return;
   if (p.stopped) {
-    plat_tape_say("tape " + p.path + ": playback stopped at frame " + std::to_string(g_frames) +
+    plat_tape_warn(p.path + ": playback stopped at frame " + std::to_string(g_frames) +
                   " of " + std::to_string(p.header.frames));
     return;
   }
   if (!g_drift_frame) g_drift_frame = g_frames ? g_frames : 1;
-  plat_tape_say("tape " + p.path + ": warning: drift: the game ended at frame " +
+  plat_tape_warn(p.path + ": drift: the game ended at frame " +
                 std::to_string(g_frames) + ", the tape goes on to frame " +
                 std::to_string(p.header.frames));
 }
@@ -380,7 +381,11 @@ PlatTapeReport plat_tape_report() {
 }
 
 void plat_tape_say(const std::string& message) {
-  std::fprintf(stderr, "%s\n", message.c_str());
+  plat_log(PlatLogLevel::Error, "tape", "%s", message.c_str());
+}
+
+void plat_tape_warn(const std::string& message) {
+  plat_log(PlatLogLevel::Warning, "tape", "%s", message.c_str());
 }
 
 // --- the seam ---

@@ -42,5 +42,7 @@ struct PlatTapeReport {
 };
 PlatTapeReport plat_tape_report();
 
-// Every message of the tape goes out here (standard error).
+// Every error of the tape goes out here, through the diagnostics channel.
 void plat_tape_say(const std::string& message);
+// The same for what only warns (a playback that drifts or stops early).
+void plat_tape_warn(const std::string& message);
