@@ -7,6 +7,9 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
 
 #include "platform/video_device.h"
 
@@ -281,7 +284,24 @@ SoftPath best_path() {
 #endif
 }
 
-SoftPath g_path = best_path();
+// SHOOTER_SOFT_PATH (scalar, sse2, avx2, avx512) picks a slower path than
+// the best, to see what processors without the faster one get.
+SoftPath chosen_path() {
+  const SoftPath best = best_path();
+  const char* env = std::getenv("SHOOTER_SOFT_PATH");
+  if (env == nullptr) return best;
+  constexpr const char* kNames[] = {"scalar", "sse2", "avx2", "avx512"};
+  for (int i = 0; i < 4; ++i) {
+    if (std::strcmp(env, kNames[i]) != 0) continue;
+    if (i <= static_cast<int>(best)) return static_cast<SoftPath>(i);
+    break;
+  }
+  std::fprintf(stderr, "SHOOTER_SOFT_PATH=%s is not a span path this processor runs; using %s\n",
+               env, kNames[static_cast<int>(best)]);
+  return best;
+}
+
+SoftPath g_path = chosen_path();
 
 }  // namespace
 
@@ -324,6 +344,11 @@ bool soft_select_path(SoftPath path) {
 
 SoftPath soft_selected_path() {
   return g_path;
+}
+
+const char* soft_path_name(SoftPath path) {
+  constexpr const char* kNames[] = {"scalar", "SSE2", "AVX2", "AVX-512"};
+  return kNames[static_cast<int>(path)];
 }
 
 void soft_draw_span(SoftPath path, const SoftSpan& span, const SoftSpanParams& params) {

@@ -92,6 +92,7 @@ bool soft_path_available(SoftPath path);
 // For tests and benchmarks: false, and no change, when not available.
 bool soft_select_path(SoftPath path);
 SoftPath soft_selected_path();
+const char* soft_path_name(SoftPath path);
 // Draws one span with the given path (which must be available).
 void soft_draw_span(SoftPath path, const SoftSpan& span, const SoftSpanParams& params);
 
