@@ -396,7 +396,8 @@ void soft_raster_rows(const SoftSurface& target, const SoftQuadSetup& q,
                       to_fixed(q.u.x * px + q.u.y * py + q.u.c),
                       to_fixed(q.v.x * px + q.v.y * py + q.v.c),
                       q.du,
-                      q.dv};
+                      q.dv,
+                      target.width - first};
     soft_draw_span(path, sp, params);
   }
 }

@@ -42,12 +42,15 @@ constexpr std::uint16_t soft_depth16(float z) {
 }
 
 // One row's run of pixels: pixel i samples at (u + i·du, v + i·dv), texel
-// coordinates with 32 fraction bits.
+// coordinates with 32 fraction bits. `room` pixels from the start (at least
+// count) lie in the same row of the same band, so the vector code may read
+// and write back unchanged up to there instead of copying its last pixels.
 struct SoftSpan {
   std::uint32_t* color;
   std::uint16_t* depth;
   int count;
   std::int64_t u, v, du, dv;
+  int room = 0;
 };
 
 // What every pixel of a quad shares.
