@@ -2,7 +2,6 @@
 // operation table (a null device does nothing), and the rules both back
 // ends share: blend-factor resolution, quad corners, present pacing.
 #include <malloc.h>
-#include <sys/mman.h>
 #include <time.h>
 
 #include <cmath>
@@ -149,38 +148,6 @@ void plat_video_tune_allocator() {
     mallopt(M_TRIM_THRESHOLD, 512 * 1024 * 1024);
     mallopt(M_TOP_PAD, 64 * 1024 * 1024);
   });
-}
-
-namespace {
-constexpr std::size_t kHeapPiece = 16u << 20;  // under the mmap threshold: heap memory
-}  // namespace
-
-std::vector<void*> plat_heap_reserve(std::size_t bytes) {
-  std::vector<void*> pieces;
-  for (std::size_t done = 0; done < bytes; done += kHeapPiece) {
-    void* p = std::malloc(kHeapPiece);
-    if (p == nullptr) break;
-    pieces.push_back(p);
-  }
-  return pieces;
-}
-
-void plat_heap_prefault(const std::vector<void*>& pieces) {
-#if !defined(__SANITIZE_ADDRESS__) && !defined(__SANITIZE_THREAD__)
-  // (The sanitizers' allocators neither keep nor reuse memory this way.)
-  constexpr std::uintptr_t kHuge = 2u << 20, kPage = 4096;
-  for (void* p : pieces) {
-    const auto begin = reinterpret_cast<std::uintptr_t>(p);
-    const std::uintptr_t end = begin + kHeapPiece;
-    const std::uintptr_t first = (begin + kHuge - 1) & ~(kHuge - 1);
-    const std::uintptr_t last = end & ~(kHuge - 1);
-    // Advice only: where the kernel has no huge pages the touch below
-    // faults small pages, as the later use would have.
-    if (last > first) madvise(reinterpret_cast<void*>(first), last - first, MADV_HUGEPAGE);
-    for (std::uintptr_t a = begin; a < end; a += kPage) *reinterpret_cast<volatile char*>(a) = 0;
-  }
-#endif
-  for (auto it = pieces.rbegin(); it != pieces.rend(); ++it) std::free(*it);
 }
 
 bool plat_video_gl_wanted() {

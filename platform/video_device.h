@@ -105,12 +105,3 @@ double plat_video_render_thread_seconds(PlatVideo* video);
 // of being returned to the kernel and faulted in again each frame. Once per
 // process; the gl device calls it, and benchmarks call it for their peers.
 void plat_video_tune_allocator();
-// Fresh memory costs a page fault per 4 KB on first touch, and start-up
-// fills tens of megabytes (pictures, their textures, the decoded music).
-// plat_heap_reserve takes that much from the calling thread's heap in
-// pieces; plat_heap_prefault (on any thread) maps the pieces, in huge pages
-// where the kernel gives them, and frees them back. Under the allocator
-// setting above the heap keeps them, so later allocations of the reserving
-// thread reuse mapped memory.
-std::vector<void*> plat_heap_reserve(std::size_t bytes);
-void plat_heap_prefault(const std::vector<void*>& pieces);

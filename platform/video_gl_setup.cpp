@@ -14,12 +14,6 @@
 
 namespace {
 
-// Start-up's fresh memory: about 80 MB of pictures, their CPU copies and the
-// decoded music on the caller's thread, 48 MB of texture storage and back
-// buffer on the render thread when the driver keeps them in main memory.
-constexpr std::size_t kMainHeapPrefault = 80u << 20;
-constexpr std::size_t kRenderHeapPrefault = 48u << 20;
-
 // One vertex per quad (a point covering its bounding box) or per corner of
 // that box; positions in pixels, y down, to clip space; depth 0 … 1.
 constexpr const char* kSpriteVertex = R"(#version 330 core
@@ -393,15 +387,14 @@ PlatVideo* plat_video_gl_create(PlatWindow* window, int width, int height) {
   g->frame = std::make_unique<GlFrame>();
   gl_set_vsync_now(g, false);
   // From here on only the render thread touches the context. It makes the
-  // back buffer, runs every kind of draw once so the driver has compiled
-  // them before the first frame, and maps the memory start-up will fill:
-  // the caller's heap gets the pictures and the music, the render thread's
-  // the texture storage. The caller goes on meanwhile (opening the screen
-  // waits on the display server) and only waits for it at its first call
-  // that needs an answer.
+  // back buffer and runs every kind of draw once so the driver has compiled
+  // them before the first frame. The caller goes on meanwhile (opening the
+  // screen waits on the display server) and only waits for it at its first
+  // call that needs an answer. The heap is not mapped ahead: on two cores
+  // zeroing that memory took the time it was to save, and what start-up did
+  // not fill stayed resident.
   SDL_GL_MakeCurrent(g->sdl, nullptr);
   plat_window_set_destroy_hook(window, gl_window_gone, g);
-  std::thread(plat_heap_prefault, plat_heap_reserve(kMainHeapPrefault)).detach();
   g->worker.start([g] {
     SDL_GL_MakeCurrent(g->sdl, g->context);
     // A back buffer that cannot be made shows as presents that fail.
@@ -409,8 +402,6 @@ PlatVideo* plat_video_gl_create(PlatWindow* window, int width, int height) {
       gl_warm_up(g);
     else
       g->failed = true;
-    // A GPU keeps textures in its own memory: nothing to map here.
-    if (g->cpu_renderer) plat_heap_prefault(plat_heap_reserve(kRenderHeapPrefault));
   });
   return g;
 }

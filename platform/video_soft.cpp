@@ -1,17 +1,22 @@
 // The soft device: CPU colour and D16 depth buffers, textures in memory,
-// quads drawn as they come (an additive one waits for the next call, so
-// that the same quad drawn again costs one pass), the overlay applied at
-// the frame's end, and a present that copies (or scales and letterboxes)
-// into the SDL window's surface. Without a window it runs headless.
+// and a present that copies (or scales and letterboxes) into the SDL
+// window's surface. Without a window it runs headless. Quads are queued and
+// drawn together in horizontal bands, one band at a time per thread; a band
+// draws every quad touching it in queue order, so the pixels are those of
+// drawing the quads one after the other. The same additive quad queued again
+// right away (as the game draws its glowing particles twice) is one quad
+// drawn twice over, each pixel's source found once.
 #include <SDL2/SDL.h>
 
 #include <algorithm>
 #include <cstring>
+#include <memory>
 #include <new>
 #include <vector>
 
 #include "platform/display.h"
 #include "platform/video_device.h"
+#include "platform/video_soft_pool.h"
 #include "platform/video_soft_raster.h"
 
 namespace {
@@ -27,15 +32,34 @@ struct OverlayOp {
   std::uint32_t value;
 };
 
+struct QueuedQuad {
+  SoftQuadSetup setup;
+  SoftSpanParams params;
+};
+
+// Rows per band at least, so that a quad's set-up is not repeated in many
+// thin bands; and bands per thread, so that a thread through its share
+// takes over work of one whose bands are busier.
+constexpr int kLeastBandRows = 32;
+constexpr int kBandsPerThread = 4;
+constexpr int kMostRepeats = 16;
+
+int g_forced_threads = 0, g_forced_bands = 0;  // 0: the defaults
+
 struct SoftVideo : PlatVideo {
   std::vector<std::uint32_t> color;
   std::vector<std::uint16_t> depth;
   std::vector<SoftTexture> textures;  // handle = index + 1
   std::vector<OverlayOp> overlay;     // kept until the frame ends
-  // An additive quad not drawn yet: the same quad drawn again right after
-  // (as the game draws its glowing particles twice) is then one pass.
-  PlatQuad pending{};
-  int pending_times = 0;
+  // Drawn when anything but a quad comes: the clear, the quads, and at the
+  // frame's end its overlay.
+  bool clear_queued = false;
+  std::vector<QueuedQuad> queue;
+  PlatQuad last{};  // the last queued quad, while the next could repeat it
+  bool last_additive = false;
+  bool overlay_queued = false;
+  int bands = 1;
+  std::unique_ptr<SoftPool> pool;  // null: one thread
 };
 
 SoftVideo* soft(PlatVideo* v) {
@@ -49,20 +73,43 @@ SoftTexture* find(PlatVideo* v, PlatTexture handle) {
   return t->live ? t : nullptr;
 }
 
-void draw_pending(SoftVideo* s) {
-  if (s->pending_times == 0) return;
-  const int times = s->pending_times;
-  s->pending_times = 0;
-  SoftTexture* t = find(s, s->pending.texture);
-  if (t == nullptr) return;
-  const SoftSurface target{s->color.data(), s->depth.data(), s->width, s->height};
-  soft_raster_quad(target, SoftImage{t->texels.data(), t->width, t->height}, s->pending, times);
+void fill_rows(SoftVideo* s, const OverlayOp& op, int top, int bottom) {
+  for (int y = std::max(op.top, top); y < std::min(op.bottom, bottom); ++y) {
+    std::uint32_t* row = s->color.data() + static_cast<std::size_t>(y) * s->width;
+    std::fill(row + op.left, row + op.right, op.value);
+  }
 }
 
-// Every operation but drawing first draws what is pending.
+void draw_band(void* context, int band) {
+  SoftVideo* s = static_cast<SoftVideo*>(context);
+  const int top = s->height * band / s->bands, bottom = s->height * (band + 1) / s->bands;
+  const std::size_t first = static_cast<std::size_t>(top) * s->width;
+  const std::size_t last = static_cast<std::size_t>(bottom) * s->width;
+  if (s->clear_queued) {
+    std::fill(s->color.begin() + first, s->color.begin() + last, 0u);
+    std::fill(s->depth.begin() + first, s->depth.begin() + last, std::uint16_t{0xFFFF});
+  }
+  const SoftSurface target{s->color.data(), s->depth.data(), s->width, s->height};
+  for (const QueuedQuad& q : s->queue) soft_raster_rows(target, q.setup, q.params, top, bottom);
+  if (s->overlay_queued) {
+    for (const OverlayOp& op : s->overlay) fill_rows(s, op, top, bottom);
+  }
+}
+
+// Every operation but queueing a quad first draws what is queued.
 SoftVideo* settled(PlatVideo* v) {
   SoftVideo* s = soft(v);
-  draw_pending(s);
+  if (!s->clear_queued && s->queue.empty() && !s->overlay_queued) return s;
+  if (s->pool) {
+    s->pool->run(s->bands, draw_band, s);
+  } else {
+    for (int band = 0; band < s->bands; ++band) draw_band(s, band);
+  }
+  s->clear_queued = false;
+  s->queue.clear();
+  s->last_additive = false;
+  if (s->overlay_queued) s->overlay.clear();
+  s->overlay_queued = false;
   return s;
 }
 
@@ -128,51 +175,42 @@ bool texture_size(PlatVideo* v, PlatTexture handle, int* width, int* height) {
 
 void begin_frame(PlatVideo* v) {
   SoftVideo* s = settled(v);
-  std::fill(s->color.begin(), s->color.end(), 0u);
-  std::fill(s->depth.begin(), s->depth.end(), std::uint16_t{0xFFFF});
+  s->clear_queued = true;
   s->overlay.clear();
 }
 
 void draw_quad(PlatVideo* v, const PlatQuad& quad) {
-  constexpr int kMostTimes = 16;
   SoftVideo* s = soft(v);
-  if (s->pending_times > 0 && s->pending_times < kMostTimes && same_quad(s->pending, quad)) {
-    ++s->pending_times;
+  if (s->last_additive && s->queue.back().params.repeat < kMostRepeats &&
+      same_quad(s->last, quad)) {
+    ++s->queue.back().params.repeat;
     return;
   }
-  draw_pending(s);
   SoftTexture* t = find(v, quad.texture);
   if (t == nullptr) return;
-  if (plat_blend_resolve(quad.src_blend, quad.dst_blend) ==
-      BlendPair{BlendFactor::SrcAlpha, BlendFactor::One}) {
-    s->pending = quad;
-    s->pending_times = 1;
+  QueuedQuad q{};
+  if (!soft_quad_prepare(quad, s->height, &q.setup)) {
+    s->last_additive = false;
     return;
   }
-  const SoftSurface target{s->color.data(), s->depth.data(), s->width, s->height};
-  soft_raster_quad(target, SoftImage{t->texels.data(), t->width, t->height}, quad);
-}
-
-void fill_now(SoftVideo* s, const OverlayOp& op) {
-  for (int y = op.top; y < op.bottom; ++y) {
-    std::uint32_t* row = s->color.data() + static_cast<std::size_t>(y) * s->width;
-    std::fill(row + op.left, row + op.right, op.value);
-  }
+  q.params = soft_quad_params(SoftImage{t->texels.data(), t->width, t->height}, quad, 1);
+  s->queue.push_back(q);
+  s->last = quad;
+  s->last_additive = q.params.blend == BlendPair{BlendFactor::SrcAlpha, BlendFactor::One};
 }
 
 void end_frame(PlatVideo* v) {
-  SoftVideo* s = settled(v);
-  for (const OverlayOp& op : s->overlay) fill_now(s, op);
-  s->overlay.clear();
+  SoftVideo* s = soft(v);
+  s->overlay_queued = !s->overlay.empty();
+  settled(v);
 }
 
 void overlay_fill(PlatVideo* v, int left, int top, int right, int bottom, std::uint32_t value) {
-  SoftVideo* s = settled(v);
   const OverlayOp op{left, top, right, bottom, value};
-  if (s->in_frame) {
-    s->overlay.push_back(op);
+  if (v->in_frame) {  // kept for the frame's end: nothing to draw before
+    soft(v)->overlay.push_back(op);
   } else {
-    fill_now(s, op);
+    fill_rows(settled(v), op, top, bottom);
   }
 }
 
@@ -240,7 +278,14 @@ PlatVideo* plat_video_soft_create(PlatWindow* window, int width, int height) {
   s->width = width;
   s->height = height;
   s->window = window;
+  const int threads = g_forced_threads > 0 ? g_forced_threads : soft_default_threads();
+  if (g_forced_bands > 0) {
+    s->bands = std::min(g_forced_bands, height);
+  } else if (threads > 1) {
+    s->bands = std::clamp(height / kLeastBandRows, 1, threads * kBandsPerThread);
+  }
   try {
+    if (threads > 1 && s->bands > 1) s->pool = std::make_unique<SoftPool>(threads);
     s->color.assign(static_cast<std::size_t>(width) * height, 0u);
     s->depth.assign(static_cast<std::size_t>(width) * height, std::uint16_t{0xFFFF});
   } catch (const std::bad_alloc&) {
@@ -249,4 +294,15 @@ PlatVideo* plat_video_soft_create(PlatWindow* window, int width, int height) {
     return nullptr;
   }
   return s;
+}
+
+void soft_force_banding(int threads, int bands) {
+  g_forced_threads = threads;
+  g_forced_bands = bands;
+}
+
+int soft_threads(PlatVideo* video) {
+  if (video == nullptr || video->backend != PlatVideoBackend::Soft) return 0;
+  const SoftVideo* s = soft(video);
+  return s->pool ? s->pool->threads() : 1;
 }

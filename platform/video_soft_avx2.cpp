@@ -326,16 +326,20 @@ void span(const SoftSpan& sp, const SoftSpanParams& pr) {
     advance(st, du, dv);
   }
   if (i == sp.count) return;
-  // The last few pixels go through a copy, so that nothing past the span is
-  // read or written (fixed-length loops: no call to memcpy).
   const int n = sp.count - i;
+  const __m128i lanes = _mm_cmpgt_epi16(_mm_set1_epi16(static_cast<short>(n)),
+                                        _mm_setr_epi16(0, 1, 2, 3, 4, 5, 6, 7));
+  if (sp.room - i >= 8) {  // the masked lanes write back what they read
+    step<Add, S>(st, sp.color + i, sp.depth + i, lanes);
+    return;
+  }
+  // Else the last few pixels go through a copy, so that nothing past the
+  // span is read or written (fixed-length loops: no call to memcpy).
   std::uint32_t color[8] = {};
   std::uint16_t depth[8] = {};
   for (int k = 0; k < 8; ++k) {
     if (k < n) color[k] = sp.color[i + k], depth[k] = sp.depth[i + k];
   }
-  const __m128i lanes = _mm_cmpgt_epi16(_mm_set1_epi16(static_cast<short>(n)),
-                                        _mm_setr_epi16(0, 1, 2, 3, 4, 5, 6, 7));
   step<Add, S>(st, color, depth, lanes);
   for (int k = 0; k < 8; ++k) {
     if (k < n) sp.color[i + k] = color[k], sp.depth[i + k] = depth[k];

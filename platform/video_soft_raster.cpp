@@ -7,6 +7,9 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
 
 #include "platform/video_device.h"
 
@@ -16,23 +19,12 @@
 
 namespace {
 
-// value = x·px + y·py + c at the screen point (px, py).
-struct Affine {
-  double x, y, c;
-};
-
-struct QuadSetup {
-  Affine s, t;  // position inside the quad, 0 … 1 along each side
-  Affine u, v;  // sample position: texel coordinate minus one half
-  int y_begin, y_end;
-};
-
 enum class Mode { Over, Add, Generic };
 
 constexpr double kFix = 4294967296.0;  // 32 fraction bits
 constexpr double kMaxSource = 16777216.0;
 
-bool setup_quad(const PlatQuad& q, int height, QuadSetup* out) {
+bool setup_quad(const PlatQuad& q, int height, SoftQuadSetup* out) {
   const double sw = double(q.src_right) - q.src_left, sh = double(q.src_bottom) - q.src_top;
   const double lims[4] = {q.src_left, q.src_right, q.src_top, q.src_bottom};
   for (double l : lims) {
@@ -292,7 +284,24 @@ SoftPath best_path() {
 #endif
 }
 
-SoftPath g_path = best_path();
+// SHOOTER_SOFT_PATH (scalar, sse2, avx2, avx512) picks a slower path than
+// the best, to see what processors without the faster one get.
+SoftPath chosen_path() {
+  const SoftPath best = best_path();
+  const char* env = std::getenv("SHOOTER_SOFT_PATH");
+  if (env == nullptr) return best;
+  constexpr const char* kNames[] = {"scalar", "sse2", "avx2", "avx512"};
+  for (int i = 0; i < 4; ++i) {
+    if (std::strcmp(env, kNames[i]) != 0) continue;
+    if (i <= static_cast<int>(best)) return static_cast<SoftPath>(i);
+    break;
+  }
+  std::fprintf(stderr, "SHOOTER_SOFT_PATH=%s is not a span path this processor runs; using %s\n",
+               env, kNames[static_cast<int>(best)]);
+  return best;
+}
+
+SoftPath g_path = chosen_path();
 
 }  // namespace
 
@@ -337,6 +346,11 @@ SoftPath soft_selected_path() {
   return g_path;
 }
 
+const char* soft_path_name(SoftPath path) {
+  constexpr const char* kNames[] = {"scalar", "SSE2", "AVX2", "AVX-512"};
+  return kNames[static_cast<int>(path)];
+}
+
 void soft_draw_span(SoftPath path, const SoftSpan& span, const SoftSpanParams& params) {
   const Mode mode = mode_of(params.blend);
 #if SOFT_HAVE_AVX2
@@ -352,15 +366,23 @@ void soft_draw_span(SoftPath path, const SoftSpan& span, const SoftSpanParams& p
   draw_span_per_pixel<false>(span, params);
 }
 
-void soft_raster_quad(const SoftSurface& target, const SoftImage& image, const PlatQuad& quad,
-                      int times) {
-  QuadSetup q{};
-  if (!setup_quad(quad, target.height, &q) || times < 1) return;
-  const SoftSpanParams params{image, soft_depth16(quad.depth), quad.alpha,
-                              plat_blend_resolve(quad.src_blend, quad.dst_blend), times};
+bool soft_quad_prepare(const PlatQuad& quad, int height, SoftQuadSetup* out) {
+  if (!setup_quad(quad, height, out)) return false;
+  out->du = to_fixed(out->u.x);
+  out->dv = to_fixed(out->v.x);
+  return true;
+}
+
+SoftSpanParams soft_quad_params(const SoftImage& image, const PlatQuad& quad, int times) {
+  return {image, soft_depth16(quad.depth), quad.alpha,
+          plat_blend_resolve(quad.src_blend, quad.dst_blend), times};
+}
+
+void soft_raster_rows(const SoftSurface& target, const SoftQuadSetup& q,
+                      const SoftSpanParams& params, int row_begin, int row_end) {
   const SoftPath path = g_path;
-  const std::int64_t du = to_fixed(q.u.x), dv = to_fixed(q.v.x);  // the same on every row
-  for (int y = q.y_begin; y < q.y_end; ++y) {
+  const int y_end = std::min(q.y_end, row_end);
+  for (int y = std::max(q.y_begin, row_begin); y < y_end; ++y) {
     const double py = y + 0.5;
     int first = 0, end = target.width;
     narrow(q.s.x, q.s.y * py + q.s.c, &first, &end);
@@ -373,8 +395,16 @@ void soft_raster_quad(const SoftSurface& target, const SoftImage& image, const P
                       end - first,
                       to_fixed(q.u.x * px + q.u.y * py + q.u.c),
                       to_fixed(q.v.x * px + q.v.y * py + q.v.c),
-                      du,
-                      dv};
+                      q.du,
+                      q.dv,
+                      target.width - first};
     soft_draw_span(path, sp, params);
   }
+}
+
+void soft_raster_quad(const SoftSurface& target, const SoftImage& image, const PlatQuad& quad,
+                      int times) {
+  SoftQuadSetup q{};
+  if (times < 1 || !soft_quad_prepare(quad, target.height, &q)) return;
+  soft_raster_rows(target, q, soft_quad_params(image, quad, times), 0, target.height);
 }

@@ -41,19 +41,16 @@ constexpr std::uint16_t soft_depth16(float z) {
   return static_cast<std::uint16_t>(z * 65535.0f + 0.5f);
 }
 
-// Draws one quad (already checked by plat_quad_drawable) with depth and
-// alpha test and its blend pair, `times` times over: the pixels are those
-// of as many draws one after the other, each pixel's source computed once.
-void soft_raster_quad(const SoftSurface& target, const SoftImage& image, const PlatQuad& quad,
-                      int times = 1);
-
 // One row's run of pixels: pixel i samples at (u + i·du, v + i·dv), texel
-// coordinates with 32 fraction bits.
+// coordinates with 32 fraction bits. `room` pixels from the start (at least
+// count) lie in the same row of the same band, so the vector code may read
+// and write back unchanged up to there instead of copying its last pixels.
 struct SoftSpan {
   std::uint32_t* color;
   std::uint16_t* depth;
   int count;
   std::int64_t u, v, du, dv;
+  int room = 0;
 };
 
 // What every pixel of a quad shares.
@@ -65,6 +62,32 @@ struct SoftSpanParams {
   int repeat = 1;  // times the blend is applied (the same quad drawn again)
 };
 
+// value = x·px + y·py + c at the screen point (px, py).
+struct SoftAffine {
+  double x, y, c;
+};
+
+// What a quad's rows are found from, worked out once per quad.
+struct SoftQuadSetup {
+  SoftAffine s, t;      // position inside the quad, 0 … 1 along each side
+  SoftAffine u, v;      // sample position: texel coordinate minus one half
+  std::int64_t du, dv;  // per pixel along a row, the same on every row
+  int y_begin, y_end;
+};
+
+// False when the quad covers no row of a target `height` rows high.
+bool soft_quad_prepare(const PlatQuad& quad, int height, SoftQuadSetup* out);
+SoftSpanParams soft_quad_params(const SoftImage& image, const PlatQuad& quad, int times);
+// Draws the prepared quad's rows in [row_begin, row_end) only, so that
+// bands of one target can be drawn apart and give the whole quad's pixels.
+void soft_raster_rows(const SoftSurface& target, const SoftQuadSetup& setup,
+                      const SoftSpanParams& params, int row_begin, int row_end);
+// Draws one quad (already checked by plat_quad_drawable) with depth and
+// alpha test and its blend pair, `times` times over: the pixels are those
+// of as many draws one after the other, each pixel's source computed once.
+void soft_raster_quad(const SoftSurface& target, const SoftImage& image, const PlatQuad& quad,
+                      int times = 1);
+
 // The span code in use. Every path gives the same pixels; the fastest the
 // processor runs is chosen at start-up.
 enum class SoftPath { Scalar, Sse2, Avx2, Avx512 };
@@ -72,6 +95,7 @@ bool soft_path_available(SoftPath path);
 // For tests and benchmarks: false, and no change, when not available.
 bool soft_select_path(SoftPath path);
 SoftPath soft_selected_path();
+const char* soft_path_name(SoftPath path);
 // Draws one span with the given path (which must be available).
 void soft_draw_span(SoftPath path, const SoftSpan& span, const SoftSpanParams& params);
 
