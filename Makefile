@@ -5,15 +5,19 @@ JOBS ?= $(shell nproc)
 BUILD ?= build
 XVFB := xvfb-run -a -s "-screen 0 1280x1024x24 +extension GLX +render -noreset"
 
-.PHONY: all deps build run run-alt test test-normal test-asan test-tsan test-fuzz fuzz bench assets format clean
+.PHONY: all deps build run run-alt test test-normal test-asan test-tsan test-fuzz fuzz bench assets format format-check lint clean
 
 all: build
+
+# The test builds treat warnings as errors; other builds only show them.
+WERROR ?= OFF
+test: WERROR := ON
 
 deps:
 	@scripts/install-deps
 
 build: deps
-	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DSHOOTER_WERROR=$(WERROR) >/dev/null
 	cmake --build $(BUILD) -j $(JOBS)
 
 run: build
@@ -22,7 +26,7 @@ run: build
 run-alt: build
 	cd assets && ../$(BUILD)/apps/shooter-alt
 
-test: deps test-normal test-asan test-tsan test-fuzz
+test: deps format-check test-normal lint test-asan test-tsan test-fuzz
 
 # The normal build, end-to-end tests included, under a virtual X display.
 test-normal: build
@@ -37,21 +41,21 @@ test-normal: build
 GL_CASES := Gl|/gl|VideoWindowTest
 ASAN_ENV := ASAN_OPTIONS=detect_leaks=1:fast_unwind_on_malloc=0 UBSAN_OPTIONS=print_stacktrace=1 LSAN_OPTIONS=suppressions=$(CURDIR)/tests/lsan.supp
 test-asan: deps
-	cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DSHOOTER_SANITIZE=ON -DSHOOTER_BENCH=OFF >/dev/null
+	cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DSHOOTER_SANITIZE=ON -DSHOOTER_BENCH=OFF -DSHOOTER_WERROR=$(WERROR) >/dev/null
 	cmake --build build-asan -j $(JOBS)
 	$(ASAN_ENV) $(XVFB) ctest --test-dir build-asan --output-on-failure -j $(JOBS) --timeout 900 -E '$(GL_CASES)'
 	$(ASAN_ENV) ASAN_OPTIONS=detect_leaks=0 $(XVFB) ctest --test-dir build-asan --output-on-failure -j $(JOBS) --timeout 900 -R '$(GL_CASES)'
 
 # Threaded code (sound streaming) under ThreadSanitizer.
 test-tsan: deps
-	cmake -S . -B build-tsan -DCMAKE_BUILD_TYPE=Debug -DSHOOTER_TSAN=ON -DSHOOTER_BENCH=OFF >/dev/null
+	cmake -S . -B build-tsan -DCMAKE_BUILD_TYPE=Debug -DSHOOTER_TSAN=ON -DSHOOTER_BENCH=OFF -DSHOOTER_WERROR=$(WERROR) >/dev/null
 	cmake --build build-tsan -j $(JOBS) --target tsan_tests
 	TSAN_OPTIONS=halt_on_error=1 ctest --test-dir build-tsan --output-on-failure -L tsan --timeout 900
 
 # libFuzzer targets for the file readers, briefly; `make fuzz` runs longer.
 FUZZ_SECONDS ?= 60
 test-fuzz: deps
-	CC=clang CXX=clang++ cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DSHOOTER_FUZZ=ON -DSHOOTER_BENCH=OFF >/dev/null
+	CC=clang CXX=clang++ cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DSHOOTER_FUZZ=ON -DSHOOTER_BENCH=OFF -DSHOOTER_WERROR=$(WERROR) >/dev/null
 	cmake --build build-fuzz -j $(JOBS) --target fuzz_targets
 	scripts/run-fuzz build-fuzz $(FUZZ_SECONDS)
 
@@ -66,6 +70,17 @@ assets: deps
 
 format:
 	git ls-files '*.cpp' '*.h' | xargs clang-format -i
+
+# Fails when a file is not formatted as .clang-format says.
+format-check:
+	git ls-files '*.cpp' '*.h' | xargs clang-format --dry-run --Werror
+
+# clang-tidy (.clang-tidy) over the layers and programs of the compile
+# database of the normal build.
+LINT_FILES := ^$(CURDIR)/(platform|runtime|window|image|sound|engine|game|apps)/
+lint: build
+	run-clang-tidy -p $(BUILD) -j $(JOBS) -quiet '$(LINT_FILES)' >$(BUILD)/lint.log 2>&1 || \
+	  { grep -E 'error:|warning:' $(BUILD)/lint.log; exit 1; }
 
 clean:
 	rm -rf build build-asan build-tsan build-fuzz

@@ -22,8 +22,6 @@ enum PlatWindowFlag : unsigned {
 // program at once with kPlatExitDisplayLost and a line on standard error.
 bool plat_display_init();
 inline constexpr int kPlatExitDisplayLost = 3;
-// Stops it again once no window is left.
-void plat_display_quit();
 bool plat_display_available();
 
 // A window whose client area is width × height at (x, y) on the desktop (or
@@ -39,7 +37,6 @@ void plat_window_show(PlatWindow* window, bool shown);
 bool plat_window_visible(PlatWindow* window);
 // Whether the window has a title bar and frame.
 bool plat_window_decorated(PlatWindow* window);
-void plat_window_set_title(PlatWindow* window, const char* title);
 void plat_window_maximize(PlatWindow* window);
 void plat_window_minimize(PlatWindow* window);
 // Top-left corner of the client area on the desktop.

@@ -8,7 +8,7 @@
 
 #include "runtime/heap.h"
 #include "runtime/lists.h"
-#include "runtime/pool.h"
+#include "runtime/pools.h"
 
 struct RtPoolEntry {
   RtPoolEntry* next;
