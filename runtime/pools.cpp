@@ -81,7 +81,7 @@ PoolBlock* new_block(MemPool* pool) {
 }
 
 void* hand_out(PoolBlock* block, void* slot) {
-  std::memcpy(slot, &block, sizeof block);
+  std::memcpy(slot, &block, kSlotWord);
   return static_cast<char*>(slot) + kSlotWord;
 }
 
