@@ -14,9 +14,13 @@ CONFIGURE = cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   $(if $(CCACHE),-DCMAKE_CXX_COMPILER_LAUNCHER=ccache -DCMAKE_C_COMPILER_LAUNCHER=ccache)
 
 .PHONY: all deps deps-play build build-game run run-alt install package test test-normal \
-	test-asan test-tsan test-fuzz fuzz bench assets format clean
+	test-asan test-tsan test-fuzz fuzz bench assets format format-check lint clean
 
 all: build
+
+# The test builds treat warnings as errors; other builds only show them.
+WERROR ?= OFF
+test: WERROR := ON
 
 deps-play:
 	@scripts/install-deps play
@@ -26,7 +30,7 @@ deps:
 
 # Everything: libraries, programs, tests and benchmarks.
 build: deps
-	$(CONFIGURE) -DSHOOTER_TESTS=ON -DSHOOTER_BENCH=ON >/dev/null
+	$(CONFIGURE) -DSHOOTER_TESTS=ON -DSHOOTER_BENCH=ON -DSHOOTER_WERROR=$(WERROR) >/dev/null
 	cmake --build $(BUILD) -j $(JOBS)
 
 # Only the libraries and the two programs: no GoogleTest or benchmark needed.
@@ -48,7 +52,7 @@ package: build-game
 	cpack --config $(BUILD)/CPackConfig.cmake -B $(BUILD)/package
 	@ls $(BUILD)/package/*.deb
 
-test: deps test-normal test-asan test-tsan test-fuzz
+test: deps format-check test-normal lint test-asan test-tsan test-fuzz
 
 # The normal build, end-to-end tests included, under a virtual X display.
 test-normal: build
@@ -63,21 +67,21 @@ test-normal: build
 GL_CASES := Gl|/gl|VideoWindowTest
 ASAN_ENV := ASAN_OPTIONS=detect_leaks=1:fast_unwind_on_malloc=0 UBSAN_OPTIONS=print_stacktrace=1 LSAN_OPTIONS=suppressions=$(CURDIR)/tests/lsan.supp
 test-asan: deps
-	cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DSHOOTER_SANITIZE=ON -DSHOOTER_BENCH=OFF >/dev/null
+	cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DSHOOTER_SANITIZE=ON -DSHOOTER_BENCH=OFF -DSHOOTER_WERROR=$(WERROR) >/dev/null
 	cmake --build build-asan -j $(JOBS)
 	$(ASAN_ENV) $(XVFB) ctest --test-dir build-asan --output-on-failure -j $(JOBS) --timeout 900 -E '$(GL_CASES)'
 	$(ASAN_ENV) ASAN_OPTIONS=detect_leaks=0 $(XVFB) ctest --test-dir build-asan --output-on-failure -j $(JOBS) --timeout 900 -R '$(GL_CASES)'
 
 # Threaded code (sound streaming) under ThreadSanitizer.
 test-tsan: deps
-	cmake -S . -B build-tsan -DCMAKE_BUILD_TYPE=Debug -DSHOOTER_TSAN=ON -DSHOOTER_BENCH=OFF >/dev/null
+	cmake -S . -B build-tsan -DCMAKE_BUILD_TYPE=Debug -DSHOOTER_TSAN=ON -DSHOOTER_BENCH=OFF -DSHOOTER_WERROR=$(WERROR) >/dev/null
 	cmake --build build-tsan -j $(JOBS) --target tsan_tests
 	TSAN_OPTIONS=halt_on_error=1 ctest --test-dir build-tsan --output-on-failure -L tsan --timeout 900
 
 # libFuzzer targets for the file readers, briefly; `make fuzz` runs longer.
 FUZZ_SECONDS ?= 60
 test-fuzz: deps
-	CC=clang CXX=clang++ cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DSHOOTER_FUZZ=ON -DSHOOTER_BENCH=OFF >/dev/null
+	CC=clang CXX=clang++ cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DSHOOTER_FUZZ=ON -DSHOOTER_BENCH=OFF -DSHOOTER_WERROR=$(WERROR) >/dev/null
 	cmake --build build-fuzz -j $(JOBS) --target fuzz_targets
 	scripts/run-fuzz build-fuzz $(FUZZ_SECONDS)
 
@@ -92,6 +96,18 @@ assets: deps
 
 format:
 	git ls-files '*.cpp' '*.h' | xargs clang-format -i
+
+# Fails when a file is not formatted as .clang-format says.
+format-check:
+	git ls-files '*.cpp' '*.h' | xargs clang-format --dry-run --Werror
+
+# clang-tidy (.clang-tidy) over the layers and programs of the compile
+# database of the normal build. The video back ends (platform/video_gl*,
+# platform/video_soft*) are being rewritten and join once that has landed.
+LINT_FILES := ^$(CURDIR)/(?!platform/video_(gl|soft))(platform|runtime|window|image|sound|engine|game|apps)/
+lint: build
+	run-clang-tidy -p $(BUILD) -j $(JOBS) -quiet '$(LINT_FILES)' >$(BUILD)/lint.log 2>&1 || \
+	  { grep -E 'error:|warning:' $(BUILD)/lint.log; exit 1; }
 
 clean:
 	rm -rf build build-asan build-tsan build-fuzz

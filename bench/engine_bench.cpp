@@ -18,14 +18,15 @@
 #include <vector>
 
 #include "engine/engine.h"
-#include "engine/sprites.h"
-#include "engine/state.h"
+#include "engine/objects_internal.h"
+#include "engine/state_internal.h"
 #include "image/image.h"
 #include "platform/video.h"
 #include "platform/video_device.h"
 #include "runtime/arrays.h"
 #include "runtime/heap.h"
 #include "runtime/lists.h"
+#include "runtime/memory.h"
 #include "runtime/strings.h"
 
 namespace {

@@ -2,6 +2,9 @@
 add_library(project_options INTERFACE)
 target_compile_options(project_options INTERFACE -Wall -Wextra -Wpedantic)
 target_include_directories(project_options INTERFACE ${PROJECT_SOURCE_DIR})
+if(SHOOTER_WERROR)
+  target_compile_options(project_options INTERFACE -Werror)
+endif()
 if(SHOOTER_SANITIZE)
   target_compile_options(project_options INTERFACE
     -fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=undefined)

@@ -2,8 +2,8 @@
 // written raw over the finished picture.
 #include <algorithm>
 
-#include "engine/sprites.h"
-#include "engine/state.h"
+#include "engine/objects_internal.h"
+#include "engine/state_internal.h"
 #include "runtime/lists.h"
 
 namespace {

@@ -5,8 +5,8 @@
 #include <cmath>
 #include <cstdint>
 
-#include "engine/sprites.h"
-#include "engine/state.h"
+#include "engine/objects_internal.h"
+#include "engine/state_internal.h"
 
 namespace {
 enum CollideMode { kPixelsOnBox = 1, kTextureOnBox = 2, kPixelsOnPixels = 3 };

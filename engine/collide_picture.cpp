@@ -5,8 +5,8 @@
 #include <cmath>
 #include <vector>
 
-#include "engine/sprites.h"
-#include "engine/state.h"
+#include "engine/objects_internal.h"
+#include "engine/state_internal.h"
 #include "platform/video_soft_raster.h"
 #include "runtime/heap.h"
 #include "runtime/lists.h"

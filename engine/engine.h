@@ -24,6 +24,14 @@ enum EngResult : int {
   kEngTextureFailed = 18,
 };
 
+// Blend factors of eng_sprite_set_blend (D3DBLEND values, passed to the
+// device unchanged): the ones the game uses.
+enum EngBlend : int {
+  kEngBlendSrcAlpha = 5,
+  kEngBlendInvSrcAlpha = 6,
+  kEngBlendDestAlpha = 7,  // the back buffer has no alpha: this adds
+};
+
 // Start-up.
 void eng_strings_init();
 void eng_png_init();

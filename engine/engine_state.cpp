@@ -3,8 +3,8 @@
 #include <cstring>
 
 #include "engine/engine.h"
-#include "engine/sprites.h"
-#include "engine/state.h"
+#include "engine/objects_internal.h"
+#include "engine/state_internal.h"
 #include "platform/audio.h"
 #include "platform/clock.h"
 #include "runtime/heap.h"

@@ -4,7 +4,7 @@
 #include <algorithm>
 
 #include "engine/engine.h"
-#include "engine/state.h"
+#include "engine/state_internal.h"
 #include "platform/display.h"
 #include "platform/input.h"
 

@@ -2,8 +2,8 @@
 // 0 and the video device. Without a display the screen is a device with no
 // window, so the engine also runs headless (tests, benchmarks).
 #include "engine/engine.h"
-#include "engine/sprites.h"
-#include "engine/state.h"
+#include "engine/objects_internal.h"
+#include "engine/state_internal.h"
 #include "platform/display.h"
 #include "platform/video.h"
 #include "window/window.h"

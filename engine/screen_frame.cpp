@@ -1,7 +1,7 @@
 // The frame: render the queued passes, flip (mouse poll, frame time, present,
 // recovery), and the clocks the game reads.
 #include "engine/engine.h"
-#include "engine/state.h"
+#include "engine/state_internal.h"
 #include "platform/clock.h"
 #include "platform/display.h"
 #include "platform/input.h"

@@ -1,7 +1,7 @@
 // The one device reset routine and the two operations that use it: vsync on
 // and off, windowed and full screen, and the recovery after a failed present.
 #include "engine/engine.h"
-#include "engine/state.h"
+#include "engine/state_internal.h"
 #include "platform/clock.h"
 #include "platform/display.h"
 #include "platform/video.h"

@@ -1,8 +1,13 @@
 // Sprites: creation (the list position is the drawing order), the setters of
 // position-independent state, and queuing draws with the state of the moment.
-#include "engine/sprites.h"
-#include "engine/state.h"
+#include "engine/objects_internal.h"
+#include "engine/state_internal.h"
 #include "runtime/lists.h"
+
+// The game's blend names are the device's factors.
+static_assert(int{kEngBlendSrcAlpha} == int{kBlendSrcAlpha} &&
+              int{kEngBlendInvSrcAlpha} == int{kBlendInvSrcAlpha} &&
+              int{kEngBlendDestAlpha} == int{kBlendDestAlpha});
 
 namespace {
 constexpr std::int32_t kBeginAlphaBlend = 16;

@@ -3,8 +3,8 @@
 // lookups, which walk a list from its start as every operation does.
 #include <cstddef>
 
-#include "engine/sprites.h"
-#include "engine/state.h"
+#include "engine/objects_internal.h"
+#include "engine/state_internal.h"
 #include "runtime/heap.h"
 #include "runtime/lists.h"
 

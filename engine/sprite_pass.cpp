@@ -3,8 +3,8 @@
 // frame, and advances its animation once.
 #include <cmath>
 
-#include "engine/sprites.h"
-#include "engine/state.h"
+#include "engine/objects_internal.h"
+#include "engine/state_internal.h"
 #include "runtime/lists.h"
 
 namespace {

@@ -2,8 +2,8 @@
 // records of the engine's TrueType fonts, which nothing ever draws with.
 #include <cstring>
 
-#include "engine/sprites.h"
-#include "engine/state.h"
+#include "engine/objects_internal.h"
+#include "engine/state_internal.h"
 #include "runtime/lists.h"
 
 namespace {

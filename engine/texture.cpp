@@ -4,8 +4,8 @@
 #include <algorithm>
 #include <cstring>
 
-#include "engine/sprites.h"
-#include "engine/state.h"
+#include "engine/objects_internal.h"
+#include "engine/state_internal.h"
 #include "image/image.h"
 #include "runtime/heap.h"
 #include "runtime/lists.h"

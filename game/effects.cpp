@@ -8,14 +8,6 @@
 #include "runtime/maths.h"
 
 namespace {
-constexpr double kDegToRad = 0.017453292519943295;
-double cos_deg(double d) {
-  return std::cos(d * kDegToRad);
-}
-double sin_deg(double d) {
-  return std::sin(d * kDegToRad);
-}
-
 // Explosion particles fade from 80 ms after their creation (10-µs ticks).
 constexpr std::uint32_t kFadeDelay10us = 8000;
 
@@ -29,8 +21,8 @@ void add_particles(ListHeader* list, int count, int x, int y, std::int8_t kind, 
     p->kind = kind;
     p->image = game_particle_sprite(kind, frame);
     p->angle = static_cast<float>(rt_random(359));
-    p->x = static_cast<float>(x + cos_deg(p->angle) * radius);
-    p->y = static_cast<float>(y + sin_deg(p->angle) * radius);
+    p->x = static_cast<float>(x + rt_cos_deg(p->angle) * radius);
+    p->y = static_cast<float>(y + rt_sin_deg(p->angle) * radius);
     p->speed = static_cast<float>(rt_random(speed_range) + speed_base);
     p->alpha = 255;
     p->born = static_cast<std::uint32_t>(eng_ticks());
@@ -54,14 +46,14 @@ bool update_particles(ListHeader* particles, float ft) {
   rt_list_reset(particles);
   while (auto* p = static_cast<Entity*>(rt_list_next(particles))) {
     int x = game_round(p->x), y = game_round(p->y), alpha = game_round(p->alpha);
-    eng_sprite_set_blend(p->image, 5, 7);
+    eng_sprite_set_blend(p->image, kEngBlendSrcAlpha, kEngBlendDestAlpha);
     eng_sprite_set_scale(p->image, 120, 120);
     eng_sprite_set_angle(p->image, p->angle);
     eng_sprite_draw(p->image, x, y, alpha);
-    eng_sprite_set_blend(p->image, 5, 7);
+    eng_sprite_set_blend(p->image, kEngBlendSrcAlpha, kEngBlendDestAlpha);
     eng_sprite_draw(p->image, x, y, alpha);  // twice, for brightness
-    p->x = static_cast<float>(p->x + cos_deg(p->angle) * ft * p->speed);
-    p->y = static_cast<float>(p->y + sin_deg(p->angle) * ft * p->speed);
+    p->x = static_cast<float>(p->x + rt_cos_deg(p->angle) * ft * p->speed);
+    p->y = static_cast<float>(p->y + rt_sin_deg(p->angle) * ft * p->speed);
     if (p->speed > 12) p->speed -= ft * 400;
     if (static_cast<std::int32_t>(now - p->born) >= static_cast<std::int32_t>(kFadeDelay10us)) {
       p->alpha -= ft * 400;
@@ -88,8 +80,8 @@ void game_energy_burst_spawn(std::int32_t x, std::int32_t y, std::int8_t kind) {
     int radius = rt_random(50);
     p->angle = static_cast<float>(rt_random(359));
     p->image = g_assets.energy_sprites ? g_assets.energy_sprites[kind] : 0;
-    p->x = static_cast<float>(x + cos_deg(p->angle) * radius);
-    p->y = static_cast<float>(y + sin_deg(p->angle) * radius);
+    p->x = static_cast<float>(x + rt_cos_deg(p->angle) * radius);
+    p->y = static_cast<float>(y + rt_sin_deg(p->angle) * radius);
     p->alpha = 255;
     p->speed = static_cast<float>(rt_random(10) + 10);
     p->born = rt_ticks();
@@ -135,9 +127,9 @@ void game_energy_particles_update() {
   while (auto* p = static_cast<Entity*>(rt_list_next(list))) {
     if (rt_random(1) == 1) {  // flicker: drawn in about half the frames
       int x = game_round(p->x), y = game_round(p->y), alpha = game_round(p->alpha);
-      eng_sprite_set_blend(p->image, 5, 6);
+      eng_sprite_set_blend(p->image, kEngBlendSrcAlpha, kEngBlendInvSrcAlpha);
       eng_sprite_draw(p->image, x, y, alpha);
-      eng_sprite_set_blend(p->image, 5, 7);
+      eng_sprite_set_blend(p->image, kEngBlendSrcAlpha, kEngBlendDestAlpha);
       eng_sprite_draw(p->image, x, y, alpha);
     }
     std::uint32_t now = rt_ticks();
@@ -146,8 +138,8 @@ void game_energy_particles_update() {
       continue;
     }
     drift(*p, now);
-    p->x = static_cast<float>(p->x + cos_deg(p->angle) * p->speed * t);
-    p->y = static_cast<float>(p->y + sin_deg(p->angle) * p->speed * t);
+    p->x = static_cast<float>(p->x + rt_cos_deg(p->angle) * p->speed * t);
+    p->y = static_cast<float>(p->y + rt_sin_deg(p->angle) * p->speed * t);
     p->alpha -= ft * 30;
     if (p->alpha < 10) rt_list_delete(list);
   }
@@ -163,8 +155,8 @@ void game_exhaust_spawn() {
     p->angle = static_cast<float>(angle);
     int j = 2 - rt_random(4);
     int sx = game_round(g_game.ship_x), sy = game_round(g_game.ship_y);
-    p->x = static_cast<float>(sx - 17 * cos_deg(g_game.ship_angle + j) + j + 8);
-    p->y = static_cast<float>(sy - 17 * sin_deg(g_game.ship_angle + j) + j + 8);
+    p->x = static_cast<float>(sx - 17 * rt_cos_deg(g_game.ship_angle + j) + j + 8);
+    p->y = static_cast<float>(sy - 17 * rt_sin_deg(g_game.ship_angle + j) + j + 8);
     p->speed = static_cast<float>(rt_random(350) + 20);
     p->alpha = 255;
   }
@@ -176,10 +168,10 @@ void game_exhaust_update() {
   rt_list_reset(list);
   while (auto* p = static_cast<Entity*>(rt_list_next(list))) {
     eng_sprite_set_angle(p->image, p->angle);
-    eng_sprite_set_blend(p->image, 5, 7);
+    eng_sprite_set_blend(p->image, kEngBlendSrcAlpha, kEngBlendDestAlpha);
     eng_sprite_draw(p->image, game_round(p->x), game_round(p->y), 180);
-    p->x = static_cast<float>(p->x + cos_deg(p->angle) * p->speed * ft);
-    p->y = static_cast<float>(p->y + sin_deg(p->angle) * p->speed * ft);
+    p->x = static_cast<float>(p->x + rt_cos_deg(p->angle) * p->speed * ft);
+    p->y = static_cast<float>(p->y + rt_sin_deg(p->angle) * p->speed * ft);
     p->alpha -= static_cast<float>(rt_random(200) + 300) * ft;
     if (p->alpha < 20) rt_list_delete(list);
   }
@@ -193,7 +185,7 @@ void game_flash_draw() {
 
 void game_border_draw() {
   GameState& g = g_game;
-  eng_sprite_set_blend(g_assets.frame_sprite, 5, 6);
+  eng_sprite_set_blend(g_assets.frame_sprite, kEngBlendSrcAlpha, kEngBlendInvSrcAlpha);
   eng_sprite_draw(g_assets.frame_sprite, 0, 0, game_round(g.border_alpha));
   g.border_alpha += g.pulse_dir == 0 ? 0.5f : -0.5f;
   if (g.border_alpha >= 100) g.pulse_dir = 1;
@@ -225,7 +217,7 @@ void draw_background(int index, int alpha) {
   if (!g_assets.tile_sprites || index < 0 || index > 5) return;
   std::intptr_t sprite = g_assets.tile_sprites[index];
   eng_sprite_set_angle(sprite, g_game.bg_angle);
-  eng_sprite_set_blend(sprite, 5, 6);
+  eng_sprite_set_blend(sprite, kEngBlendSrcAlpha, kEngBlendInvSrcAlpha);
   eng_sprite_draw(sprite, -128, -256, alpha);
 }
 }  // namespace

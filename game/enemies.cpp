@@ -8,7 +8,6 @@
 #include "runtime/maths.h"
 
 namespace {
-constexpr double kDegToRad = 0.017453292519943295;
 constexpr std::int8_t kHitPoints[4] = {0, 1, 3, 6};
 constexpr float kEnemySpeed = 100.0f;
 
@@ -28,8 +27,8 @@ void game_marker_spawn(std::int8_t kind) {
   if (!m) return;
   int x = 0, y = 0;
   do {
-    x = eng_random_range(212, 795);
-    y = eng_random_range(84, 667);
+    x = eng_random_range(kGameFieldLeft + 1, kGameFieldRight - 16);
+    y = eng_random_range(kGameFieldTop + 1, kGameFieldBottom - 16);
   } while ((g_game.ship_x - x + 24) * (g_game.ship_x - x + 24) +
                (g_game.ship_y - y + 24) * (g_game.ship_y - y + 24) <
            2401);
@@ -65,7 +64,7 @@ void game_markers_update() {
     m->offset = static_cast<float>(m->size * 0.32 / 2);
     m->size += 2;
     eng_sprite_turn(circle, 1.0f);
-    eng_sprite_set_blend(circle, 5, 6);
+    eng_sprite_set_blend(circle, kEngBlendSrcAlpha, kEngBlendInvSrcAlpha);
     eng_sprite_draw(circle, game_round(m->x - m->offset + 8), game_round(m->y - m->offset + 8),
                     255);
     if (m->size >= 120) {
@@ -81,12 +80,14 @@ struct Wall {
   int set_x, set_y;      // -1: unchanged
   int angle_base;
 };
-// Left, top, right, bottom. The top wall shares the left wall's range.
+// Left, top, right, bottom: a probe beside each edge of the field and where
+// an enemy touching it is put back. The top wall shares the left wall's range.
+constexpr int kL = kGameFieldLeft, kT = kGameFieldTop, kR = kGameFieldRight, kB = kGameFieldBottom;
 constexpr Wall kWalls[4] = {
-    {196, -1, 213, -1, 290},
-    {-1, 66, -1, 84, 290},
-    {812, -1, 795, -1, 110},
-    {-1, 683, -1, 666, 200},
+    {kL - 15, -1, kL + 2, -1, 290},
+    {-1, kT - 17, -1, kT + 1, 290},
+    {kR + 1, -1, kR - 16, -1, 110},
+    {-1, kB, -1, kB - 17, 200},
 };
 
 void bounce_off_walls(Entity& e) {
@@ -119,8 +120,8 @@ void game_enemies_move() {
       }
     }
     e->angle = e->angle - static_cast<float>(rt_random(20)) + 10;
-    e->x = static_cast<float>(e->x + std::cos(e->angle * kDegToRad) * e->speed * t);
-    e->y = static_cast<float>(e->y + std::sin(e->angle * kDegToRad) * e->speed * t);
+    e->x = static_cast<float>(e->x + rt_cos_deg(e->angle) * e->speed * t);
+    e->y = static_cast<float>(e->y + rt_sin_deg(e->angle) * e->speed * t);
     bounce_off_walls(*e);
     if (e->angle > 359) e->angle -= 359;
   }
@@ -148,10 +149,10 @@ void draw_enemy(const Entity& e, float t) {
   std::intptr_t base = game_enemy_sprite(static_cast<int>(e.image), 0);
   std::intptr_t overlay = game_enemy_sprite(static_cast<int>(e.image), 1);
   eng_sprite_turn(base, t * 25);
-  eng_sprite_set_blend(base, 5, 6);
+  eng_sprite_set_blend(base, kEngBlendSrcAlpha, kEngBlendInvSrcAlpha);
   eng_sprite_draw(base, x, y, 255);
   eng_sprite_turn(overlay, t * 25);
-  eng_sprite_set_blend(overlay, 5, 6);
+  eng_sprite_set_blend(overlay, kEngBlendSrcAlpha, kEngBlendInvSrcAlpha);
   eng_sprite_draw(overlay, x, y, game_round(e.alpha));
 }
 }  // namespace

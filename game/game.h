@@ -1,6 +1,7 @@
 // The arcade game: start-up, the main loop and the entity passes.
 #pragma once
 #include <cstdint>
+#include "engine/engine.h"
 
 // The points in which the two programs differ.
 struct GameVariant {
@@ -10,8 +11,10 @@ struct GameVariant {
   int bar_src_blend, bar_dst_blend, bar_alpha;
 };
 
-inline constexpr GameVariant kGameShooter{"shooter", 3, true, 5, 6, 100};
-inline constexpr GameVariant kGameShooterAlt{"shooter-alt", 0, false, 5, 7, 35};
+inline constexpr GameVariant kGameShooter{
+    "shooter", 3, true, kEngBlendSrcAlpha, kEngBlendInvSrcAlpha, 100};
+inline constexpr GameVariant kGameShooterAlt{"shooter-alt",      0, false, kEngBlendSrcAlpha,
+                                             kEngBlendDestAlpha, 35};
 
 [[noreturn]] void game_main(const GameVariant& variant);
 

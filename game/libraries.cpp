@@ -9,6 +9,7 @@
 #include "runtime/arrays.h"
 #include "runtime/libraries.h"
 #include "runtime/lists.h"
+#include "runtime/memory.h"
 #include "runtime/strings.h"
 #include "sound/sound.h"
 #include "window/window.h"

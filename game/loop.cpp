@@ -5,6 +5,7 @@
 #include <cstdlib>
 
 #include "engine/engine.h"
+#include "engine/input_keys.h"
 #include "game/libraries.h"
 #include "game/state.h"
 #include "runtime/log.h"
@@ -15,12 +16,6 @@ GameAssets g_assets;
 GameLists g_lists;
 
 namespace {
-// DirectInput scan codes of the control keys.
-constexpr int kKeyEscape = 1;
-constexpr int kKeyP = 25;
-constexpr int kKeyS = 31;
-constexpr int kKeyF = 33;
-constexpr int kKeyPadPlus = 78;
 constexpr int kFireInterval = 150;
 // Exit code of a start without any display to show the game on.
 constexpr int kExitNoDisplay = 1;
@@ -47,7 +42,7 @@ int game_bearing(float x1, float y1, float x2, float y2) {
   float dx = x2 - x1, dy = y2 - y1;
   g_game.last_distance = std::sqrt(dx * dx + dy * dy);
   if (dx == 0 && dy == 0) return 0;  // two identical points: a fixed angle
-  double a = std::atan(static_cast<double>(dy / dx)) * 180.0 / M_PI;
+  double a = rt_degrees(std::atan(static_cast<double>(dy / dx)));
   if (dx >= 0) a += 180;
   if (a < 0) a += 360;
   return game_round(a);
@@ -99,8 +94,8 @@ void running_frame() {
 
 void control_keys() {
   GameState& g = g_game;
-  if (eng_key_hit(kKeyP)) g.paused = static_cast<std::int8_t>(1 - g.paused);
-  if (eng_key_hit(kKeyF)) {
+  if (eng_key_hit(DIK_P)) g.paused = static_cast<std::int8_t>(1 - g.paused);
+  if (eng_key_hit(DIK_F)) {
     g.ship_angle = static_cast<float>(g.facing);
     eng_sprite_set_angle(g_assets.ship_sprite, static_cast<float>(g.facing));
     g.ship_x = static_cast<float>(g.aim_x - 16);
@@ -112,7 +107,7 @@ void control_keys() {
       g.flash = g.flash == 1 ? 0 : 1;
     }
   }
-  if (eng_key_hit(kKeyPadPlus)) game_marker_spawn(static_cast<std::int8_t>(rt_random(2) + 1));
+  if (eng_key_hit(DIK_ADD)) game_marker_spawn(static_cast<std::int8_t>(rt_random(2) + 1));
 }
 }  // namespace
 
@@ -120,7 +115,8 @@ void game_frame_update() {
   game_background_cycle();
   game_background_draw_old();
   game_border_draw();
-  eng_box_draw(211, 83, 600, 600, rt_rgb(255, 255, 255), 0);
+  eng_box_draw(kGameFieldLeft, kGameFieldTop, kGameFieldSize, kGameFieldSize, rt_rgb(255, 255, 255),
+               0);
   g_game.bg_angle += eng_frame_time() * 4;
   if (g_game.bg_angle > 359) g_game.bg_angle = 0;
   game_ship_draw();
@@ -140,11 +136,11 @@ void game_frame_update() {
 }
 
 bool game_loop_pass() {
-  if (eng_key_down(kKeyEscape) || eng_close_requested()) return false;
+  if (eng_key_down(DIK_ESCAPE) || eng_close_requested()) return false;
   if (g_game.paused == 0) {
     running_frame();
     if (g_game.ending) return false;
-  } else if (eng_key_hit(kKeyS)) {
+  } else if (eng_key_hit(DIK_S)) {
     eng_screenshot("Gamebild.png");
   }
   control_keys();

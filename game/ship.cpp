@@ -8,19 +8,7 @@
 #include "runtime/maths.h"
 
 namespace {
-// The play field's bounds for the pointer.
-constexpr int kFieldLeft = 211, kFieldRight = 811, kFieldTop = 83, kFieldBottom = 683;
-// Inside the motion step angles use the single-precision factor.
-constexpr float kDegToRadF = 0.0174532925f;
-constexpr double kDegToRad = 0.017453292519943295;
 constexpr float kShotSpeed = 700.0f;
-
-double cos_deg(double degrees) {
-  return std::cos(degrees * kDegToRad);
-}
-double sin_deg(double degrees) {
-  return std::sin(degrees * kDegToRad);
-}
 }  // namespace
 
 void game_pointer_update() {
@@ -30,19 +18,19 @@ void game_pointer_update() {
   if (dx + dy == 0) return;  // deltas that cancel out are dropped
   g.pointer_x += dx;
   g.pointer_y += dy;
-  if (g.pointer_x <= kFieldLeft) g.pointer_x = kFieldLeft;
-  if (g.pointer_x >= kFieldRight) g.pointer_x = kFieldRight;
-  if (g.pointer_y <= kFieldTop) g.pointer_y = kFieldTop;
-  if (g.pointer_y >= kFieldBottom) g.pointer_y = kFieldBottom;
+  if (g.pointer_x <= kGameFieldLeft) g.pointer_x = kGameFieldLeft;
+  if (g.pointer_x >= kGameFieldRight) g.pointer_x = kGameFieldRight;
+  if (g.pointer_y <= kGameFieldTop) g.pointer_y = kGameFieldTop;
+  if (g.pointer_y >= kGameFieldBottom) g.pointer_y = kGameFieldBottom;
   g.facing = game_bearing(static_cast<float>(g.pointer_x), static_cast<float>(g.pointer_y),
                           static_cast<float>(g.aim_x), static_cast<float>(g.aim_y));
   if (g.last_distance > 15) {
-    g.aim_x = game_round(g.pointer_x - 16 * cos_deg(g.facing));
-    g.aim_y = game_round(g.pointer_y - 16 * sin_deg(g.facing));
+    g.aim_x = game_round(g.pointer_x - 16 * rt_cos_deg(g.facing));
+    g.aim_y = game_round(g.pointer_y - 16 * rt_sin_deg(g.facing));
   } else {
     if (g.last_distance < 13) g.facing -= 180;
-    g.aim_x = game_round(g.aim_x + 16 * cos_deg(g.facing));
-    g.aim_y = game_round(g.aim_y + 16 * sin_deg(g.facing));
+    g.aim_x = game_round(g.aim_x + 16 * rt_cos_deg(g.facing));
+    g.aim_y = game_round(g.aim_y + 16 * rt_sin_deg(g.facing));
   }
 }
 
@@ -57,7 +45,7 @@ namespace {
 // Direction from the simulated position to the aim point, in degrees.
 float target_direction(float ddx, float ddy) {
   if (ddx == 0) return ddy < 0 ? -90.0f : 90.0f;
-  double t = std::atan(static_cast<double>(ddy / ddx)) * 180.0 / M_PI;
+  double t = rt_degrees(std::atan(static_cast<double>(ddy / ddx)));
   if (ddx < 0) t += 180;
   return static_cast<float>(t);
 }
@@ -86,10 +74,10 @@ void accelerate(GameState& g) {
 
 void game_ship_move(std::intptr_t sprite, std::int32_t ax, std::int32_t ay) {
   GameState& g = g_game;
-  g.phys_x = static_cast<float>(g.phys_x + std::cos(static_cast<double>(g.heading * kDegToRadF)) *
-                                               g.speed * 0.2);
-  g.phys_y = static_cast<float>(g.phys_y + std::sin(static_cast<double>(g.heading * kDegToRadF)) *
-                                               g.speed * 0.2);
+  g.phys_x = static_cast<float>(
+      g.phys_x + std::cos(static_cast<double>(g.heading * kRtDegToRadFloat)) * g.speed * 0.2);
+  g.phys_y = static_cast<float>(
+      g.phys_y + std::sin(static_cast<double>(g.heading * kRtDegToRadFloat)) * g.speed * 0.2);
   g.heading += g.turn_rate;
   while (g.heading < 0) g.heading += 360;
   while (g.heading >= 360) g.heading -= 360;
@@ -123,8 +111,8 @@ void game_fire() {
     auto* shot = static_cast<Entity*>(rt_list_add(g_lists.shots.header));
     if (!shot) return;
     shot->image = g_assets.shot_sprite;
-    shot->x = static_cast<float>(g.ship_x + 20 * cos_deg(g.ship_angle + fan[0]) + 8);
-    shot->y = static_cast<float>(g.ship_y + 20 * sin_deg(g.ship_angle + fan[0]) + 8);
+    shot->x = static_cast<float>(g.ship_x + 20 * rt_cos_deg(g.ship_angle + fan[0]) + 8);
+    shot->y = static_cast<float>(g.ship_y + 20 * rt_sin_deg(g.ship_angle + fan[0]) + 8);
     shot->angle = g.ship_angle + static_cast<float>(fan[1]);
     shot->speed = kShotSpeed;
   }
@@ -156,11 +144,14 @@ void game_shots_update() {
   rt_list_reset(shots);
   while (auto* s = static_cast<Entity*>(rt_list_next(shots))) {
     shot_hits(*s);
-    eng_sprite_set_blend(s->image, 5, 7);
+    eng_sprite_set_blend(s->image, kEngBlendSrcAlpha, kEngBlendDestAlpha);
     eng_sprite_set_angle(s->image, s->angle);
     eng_sprite_draw(s->image, game_round(s->x), game_round(s->y), 255);
-    s->x = static_cast<float>(s->x + cos_deg(s->angle) * s->speed * ft);
-    s->y = static_cast<float>(s->y + sin_deg(s->angle) * s->speed * ft);
-    if (s->x >= 795 || s->x <= 211 || s->y >= 683 || s->y <= 83) rt_list_delete(shots);
+    s->x = static_cast<float>(s->x + rt_cos_deg(s->angle) * s->speed * ft);
+    s->y = static_cast<float>(s->y + rt_sin_deg(s->angle) * s->speed * ft);
+    // A shot leaves 16 pixels before the right edge but only at the bottom one.
+    if (s->x >= kGameFieldRight - 16 || s->x <= kGameFieldLeft || s->y >= kGameFieldBottom ||
+        s->y <= kGameFieldTop)
+      rt_list_delete(shots);
   }
 }

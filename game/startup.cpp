@@ -102,7 +102,7 @@ void make_frame_and_flash() {
   GameAssets& a = g_assets;
   a.frame_sprite = sprite_from_drawing(1024, 768, [] {
     draw_box(0, 0, 1024, 768, rt_rgb(5, 5, 5));
-    draw_box(211, 83, 600, 600, rt_rgb(254, 254, 254));
+    draw_box(kGameFieldLeft, kGameFieldTop, kGameFieldSize, kGameFieldSize, rt_rgb(254, 254, 254));
   });
   eng_sprite_mask_colour(a.frame_sprite, rt_rgb(254, 254, 254));
   a.flash_sprite =

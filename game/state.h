@@ -6,16 +6,25 @@
 #include "game/game.h"
 #include "runtime/lists.h"
 
+// The play field: a square with its top-left corner at (left, top).
+inline constexpr int kGameFieldLeft = 211, kGameFieldTop = 83, kGameFieldSize = 600;
+inline constexpr int kGameFieldRight = kGameFieldLeft + kGameFieldSize;
+inline constexpr int kGameFieldBottom = kGameFieldTop + kGameFieldSize;
+
 // One record type for every entity list; each list uses the fields it needs.
 struct Entity {
-  std::int8_t kind;     // colour kind 1 green, 2 red, 3 yellow
-  std::intptr_t image;  // sprite handle; for enemies the kind again
+  std::int8_t kind;  // colour kind 1 green, 2 red, 3 yellow
+  // Sprite handle, except in `enemies`, where it is the enemy kind again
+  // (the row of the enemy sprite table).
+  std::intptr_t image;
   float x, y;
-  std::int32_t size;       // spawn markers: scale in percent
-  float offset;            // spawn markers: draw offset
-  float angle;             // degrees, 0 = +x, 90 = +y
-  float speed;             // pixels per second
-  float alpha;             // opacity 0 … 255, or a life value
+  std::int32_t size;  // spawn markers: scale in percent
+  float offset;       // spawn markers: draw offset
+  float angle;        // degrees, 0 = +x, 90 = +y
+  float speed;        // pixels per second
+  // Opacity 0 … 255 it is drawn with; for exhaust particles a life value
+  // that counts down (they are drawn at a fixed opacity).
+  float alpha;
   std::uint32_t born;      // creation tick; compared by difference so wraps are harmless
   std::int8_t phase;       // enemies: 1 while the overlay brightens
   std::int8_t homing;      // enemies: 1 while steering at the ship

@@ -4,7 +4,7 @@
 #include "runtime/strings.h"
 
 void game_logo_draw() {
-  eng_sprite_set_blend(g_assets.logo_sprite, 5, 6);
+  eng_sprite_set_blend(g_assets.logo_sprite, kEngBlendSrcAlpha, kEngBlendInvSrcAlpha);
   eng_sprite_draw(g_assets.logo_sprite, 416, 30, 255);
 }
 
@@ -17,9 +17,10 @@ void game_score_draw() {
   int half = rt_str_len(text) / 2;
   int x = 512 - 16 * half;
   std::intptr_t font = g_assets.font_sprite;
-  eng_sprite_set_blend(font, 5, 6);
+  eng_sprite_set_blend(font, kEngBlendSrcAlpha, kEngBlendInvSrcAlpha);
   eng_text_draw(font, x, 100, text, 255, 32, -16);
-  eng_sprite_set_blend(font, 5, 7);  // the additive copy brightens the digits
+  eng_sprite_set_blend(font, kEngBlendSrcAlpha,
+                       kEngBlendDestAlpha);  // the additive copy brightens the digits
   eng_text_draw(font, x, 100, text, 255, 32, -16);
   rt_str_set_position(start);
 }

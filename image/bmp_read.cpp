@@ -6,7 +6,7 @@
 #include <bit>
 #include <cstring>
 
-#include "image/image.h"
+#include "image/image_internal.h"
 
 namespace {
 constexpr std::int32_t kMaxSide = 32767;

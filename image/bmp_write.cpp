@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "image/bmp_read.h"
-#include "image/image.h"
+#include "image/image_internal.h"
 #include "image/neuquant.h"
 #include "runtime/log.h"
 

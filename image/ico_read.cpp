@@ -5,7 +5,7 @@
 #include <span>
 
 #include "image/bmp_read.h"
-#include "image/image.h"
+#include "image/image_internal.h"
 #include "image/png_decoder.h"
 
 namespace {

@@ -5,7 +5,7 @@
 #include <cstring>
 #include <limits>
 
-#include "image/image.h"
+#include "image/image_internal.h"
 #include "runtime/objects.h"
 
 static_assert(sizeof(ImageObject) == 16, "the image table keeps 16-byte records");

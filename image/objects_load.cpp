@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "image/bmp_read.h"
-#include "image/image.h"
+#include "image/image_internal.h"
 #include "platform/files.h"
 #include "runtime/heap.h"
 #include "runtime/log.h"

@@ -2,7 +2,7 @@
 // to encoder 0 (the built-in BMP writer) or a registered encoder.
 #include <vector>
 
-#include "image/image.h"
+#include "image/image_internal.h"
 
 namespace {
 constexpr int kMaxEncoders = 16;

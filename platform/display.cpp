@@ -35,7 +35,6 @@ namespace {
 bool g_video_up = false;
 SDL_Point g_virtual_pointer{0, 0};
 bool g_pointer_hidden = false;  // the system cannot warp or read the pointer
-int g_window_count = 0;
 
 void set_gl_attributes() {
   SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_CORE);
@@ -155,12 +154,6 @@ bool plat_display_init() {
   return true;
 }
 
-void plat_display_quit() {
-  if (!g_video_up || g_window_count > 0) return;
-  SDL_QuitSubSystem(SDL_INIT_VIDEO);
-  g_video_up = false;
-}
-
 bool plat_display_available() {
   return g_video_up;
 }
@@ -202,7 +195,6 @@ PlatWindow* plat_window_create(const char* title, int x, int y, int width, int h
   window->flags = flags;
   std::snprintf(window->gl_problem, sizeof window->gl_problem, "%s", gl_problem.c_str());
   SDL_SetWindowData(sdl, kPlatWindowKey, window);
-  ++g_window_count;
   if (!(flags & kPlatWindowHidden)) SDL_ShowWindow(sdl);
   return window;
 }
@@ -219,7 +211,6 @@ void plat_window_destroy(PlatWindow* window) {
   if (window->grab_wanted && window->focused) SDL_SetRelativeMouseMode(SDL_FALSE);
   SDL_DestroyWindow(window->sdl);
   delete window;
-  --g_window_count;
 }
 
 const char* plat_window_gl_problem(PlatWindow* window) {
@@ -244,10 +235,6 @@ bool plat_window_visible(PlatWindow* window) {
 
 bool plat_window_decorated(PlatWindow* window) {
   return window && (SDL_GetWindowFlags(window->sdl) & SDL_WINDOW_BORDERLESS) == 0;
-}
-
-void plat_window_set_title(PlatWindow* window, const char* title) {
-  if (window) SDL_SetWindowTitle(window->sdl, title ? title : "");
 }
 
 void plat_window_position(PlatWindow* window, int* x, int* y) {

@@ -26,8 +26,6 @@ inline constexpr int kPlatExitDisplayLost = 3;
 // the X display that could not be opened, or the driver asked for by
 // SDL_VIDEODRIVER that failed); empty while none failed.
 const char* plat_display_problem();
-// Stops it again once no window is left.
-void plat_display_quit();
 bool plat_display_available();
 
 // A window whose client area is width × height at (x, y) on the desktop (or
@@ -46,7 +44,6 @@ void plat_window_show(PlatWindow* window, bool shown);
 bool plat_window_visible(PlatWindow* window);
 // Whether the window has a title bar and frame.
 bool plat_window_decorated(PlatWindow* window);
-void plat_window_set_title(PlatWindow* window, const char* title);
 // A window's icon: width × height pixels of RGBA bytes, rows top down. The
 // pixels must outlive the windows that show them.
 struct PlatIcon {

@@ -85,18 +85,6 @@ BlendPair plat_blend_resolve(int src_blend, int dst_blend) {
   return {src_factor(src_blend), dst_factor(dst_blend)};
 }
 
-QuadCorners plat_quad_corners(const PlatQuad& q) {
-  const float lx[2] = {-q.centre_x, (q.src_right - q.src_left) - q.centre_x};
-  const float ly[2] = {-q.centre_y, (q.src_bottom - q.src_top) - q.centre_y};
-  QuadCorners c{};
-  for (int i = 0; i < 4; ++i) {
-    const float x = lx[i & 1], y = ly[i >> 1];
-    c.x[i] = q.m[0] * x + q.m[2] * y + q.m[4];
-    c.y[i] = q.m[1] * x + q.m[3] * y + q.m[5];
-  }
-  return c;
-}
-
 bool plat_quad_drawable(const PlatQuad& q) {
   if (!(q.depth >= 0.0f && q.depth <= 1.0f) || q.alpha == 0) return false;
   for (float v : q.m) {

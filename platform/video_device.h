@@ -69,13 +69,6 @@ struct BlendPair {
 };
 BlendPair plat_blend_resolve(int src_blend, int dst_blend);
 
-// Where quads map into the back buffer, found once per quad by both back
-// ends: screen position of the source rectangle's corners, in the order
-// top-left, top-right, bottom-left, bottom-right of the source.
-struct QuadCorners {
-  float x[4], y[4];
-};
-QuadCorners plat_quad_corners(const PlatQuad& quad);
 // False for a quad that draws nothing whatever the texture: depth outside
 // 0 … 1 (or not a number), alpha 0, or a non-finite transform.
 bool plat_quad_drawable(const PlatQuad& quad);

@@ -1,15 +1,10 @@
-// Dynamic arrays with their header in front of the elements, and plain
-// memory blocks from a heap of their own.
+// Dynamic arrays with their header in front of the elements.
 #include <cstring>
 
 #include "runtime/arrays.h"
 #include "runtime/heap.h"
 
-RtStructHooks rt_struct_hooks{};
-
 namespace {
-RtHeap* g_memory_heap = nullptr;
-
 char* block_of(void* elements) {
   return static_cast<char*>(elements) - sizeof(ArrayHeader);
 }
@@ -21,11 +16,6 @@ std::int64_t element_bytes(std::int32_t element_size, std::int64_t count) {
   if (count != 0 && bytes / count != element_size) return -1;
   if (bytes > (std::int64_t{1} << 40)) return -1;
   return bytes;
-}
-
-RtHeap* memory_heap() {
-  if (!g_memory_heap) g_memory_heap = rt_heap_create();
-  return g_memory_heap;
 }
 }  // namespace
 
@@ -120,40 +110,4 @@ int rt_array_copy(void* source, void* destination, int reallocate) {
     std::memcpy(destination, source, size * static_cast<std::size_t>(src->count));
   }
   return 1;
-}
-
-void rt_memory_init() {
-  // A fresh heap for the blocks; an older one stays until the process ends.
-  g_memory_heap = rt_heap_create();
-}
-
-void rt_memory_end() {}
-
-void* rt_mem_alloc(std::intptr_t bytes) {
-  if (bytes <= 0) return nullptr;
-  return rt_heap_alloc(memory_heap(), static_cast<std::size_t>(bytes));
-}
-
-void rt_mem_free(void* block) {
-  rt_heap_free(memory_heap(), block);
-}
-
-void* rt_mem_copy(const void* source, void* destination, std::size_t length) {
-  if (length) std::memmove(destination, source, length);
-  return static_cast<char*>(destination) + length;
-}
-
-std::int32_t rt_peek_long(const void* address) {
-  std::int32_t value;
-  std::memcpy(&value, address, sizeof value);
-  return value;
-}
-
-std::int32_t rt_poke_long(void* address, std::int32_t value) {
-  std::memcpy(address, &value, sizeof value);
-  return value;
-}
-
-void rt_poke_word(void* address, std::uint16_t value) {
-  std::memcpy(address, &value, sizeof value);
 }

@@ -106,10 +106,6 @@ std::size_t rt_heap_block_count(const RtHeap* heap) {
   return heap->count;
 }
 
-std::size_t rt_heap_block_size(const void* block) {
-  return block ? (static_cast<const BlockHeader*>(block) - 1)->bytes : 0;
-}
-
 RtHeap* rt_heap_main() {
   if (!rt_main_heap) rt_main_heap = rt_heap_create();
   return rt_main_heap;

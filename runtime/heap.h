@@ -14,8 +14,6 @@ void* rt_heap_alloc(RtHeap* heap, std::size_t bytes, bool zero = true);
 void* rt_heap_realloc(RtHeap* heap, void* block, std::size_t bytes, bool zero = true);
 void rt_heap_free(RtHeap* heap, void* block);
 std::size_t rt_heap_block_count(const RtHeap* heap);
-// Bytes requested for a block (0 for null).
-std::size_t rt_heap_block_size(const void* block);
 
 // The main heap of the prologue; every library allocates its tables from it.
 extern RtHeap* rt_main_heap;

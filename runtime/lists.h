@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <cstring>
 #include "runtime/arrays.h"
-#include "runtime/pool.h"
+#include "runtime/pools.h"
 
 struct ListNode {
   ListNode* next;
@@ -163,7 +163,3 @@ int rt_list_copy(ListHeader* source, ListHeader* destination, int clear);
 void* rt_list_current(const ListHeader* header);
 std::int32_t rt_list_current_index(const ListHeader* header);
 MemPool* rt_list_pool(const ListHeader* header);
-
-// Runs operation exactly once per once word (0 not run, 1 running, 2 done),
-// even when several threads arrive together.
-void rt_run_once(std::int32_t* once_word, void (*operation)());

@@ -94,7 +94,7 @@ std::int32_t rt_rgb(std::int32_t red, std::int32_t green, std::int32_t blue) {
 }
 
 float rt_radians(float degrees) {
-  return static_cast<float>(static_cast<long double>(degrees) * 0.017453292519943295L);
+  return static_cast<float>(static_cast<long double>(degrees) * kRtDegToRadLong);
 }
 
 float rt_atan(float x) {

@@ -1,6 +1,25 @@
 // Random numbers, colour packing, float helpers, dates and the tick count.
 #pragma once
+#include <cmath>
 #include <cstdint>
+
+// Degrees to radians, as rt_radians and every sine and cosine of the game
+// take them; the double and float forms are this one value rounded.
+inline constexpr long double kRtDegToRadLong = 0.017453292519943295L;
+inline constexpr double kRtDegToRad = static_cast<double>(kRtDegToRadLong);
+inline constexpr float kRtDegToRadFloat = static_cast<float>(kRtDegToRad);
+inline constexpr double kRtPi = 3.14159265358979323846;
+
+inline double rt_cos_deg(double degrees) {
+  return std::cos(degrees * kRtDegToRad);
+}
+inline double rt_sin_deg(double degrees) {
+  return std::sin(degrees * kRtDegToRad);
+}
+// Radians to degrees, in the order of operations the bearings rely on.
+inline double rt_degrees(double radians) {
+  return radians * 180.0 / kRtPi;
+}
 
 std::int32_t rt_random(std::int32_t max);
 void rt_random_seed(std::uint32_t seed);

@@ -8,7 +8,7 @@
 
 #include "runtime/heap.h"
 #include "runtime/lists.h"
-#include "runtime/pool.h"
+#include "runtime/pools.h"
 
 struct RtPoolEntry {
   RtPoolEntry* next;
@@ -81,7 +81,7 @@ PoolBlock* new_block(MemPool* pool) {
 }
 
 void* hand_out(PoolBlock* block, void* slot) {
-  std::memcpy(slot, &block, sizeof block);
+  std::memcpy(slot, &block, kSlotWord);
   return static_cast<char*>(slot) + kSlotWord;
 }
 

@@ -5,6 +5,9 @@
 #include "runtime/arrays.h"
 #include "runtime/lists.h"
 #include "runtime/strings.h"
+#include "runtime/structs.h"
+
+RtStructHooks rt_struct_hooks{};
 
 namespace {
 const RtDescWord* sub_descriptor(RtDescWord word) {

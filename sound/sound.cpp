@@ -300,7 +300,9 @@ RtHandle snd_play_channel(RtHandle id, SoundObject* rec, std::uint32_t flags, in
     }
     block = next;
   }
-  void* record = rt_chain_alloc(&rec->channels, sizeof(PlatAudioBuffer*));
+  // The record holds the duplicate buffer's address.
+  void* record = rt_chain_alloc(&rec->channels,
+                                sizeof(PlatAudioBuffer*));  // NOLINT(bugprone-sizeof-expression)
   if (!record) return 0;
   PlatAudioBuffer* dup = plat_audio_buffer_duplicate(rec->buffer);
   if (!dup) {

@@ -38,7 +38,6 @@ struct WinState {
 };
 
 ObjectTable* win_table();
-WinState* win_state();
 
 // Appends an event unless it repeats the last queued one.
 void win_event_push(std::int32_t type, WinHandle window, std::int32_t item, std::intptr_t data);

@@ -68,9 +68,6 @@ bool same_event(const WinEvent* e, std::int32_t type, WinHandle window, std::int
 ObjectTable* win_table() {
   return g_table;
 }
-WinState* win_state() {
-  return g_state;
-}
 
 void win_init() {
   g_table = rt_objects_create(sizeof(WindowObject), kInitialSlots, win_close);

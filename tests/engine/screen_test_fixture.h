@@ -7,8 +7,8 @@
 #include <cstdlib>
 
 #include "engine/engine.h"
-#include "engine/sprites.h"
-#include "engine/state.h"
+#include "engine/objects_internal.h"
+#include "engine/state_internal.h"
 #include "image/image.h"
 #include "platform/audio.h"
 #include "platform/clock.h"
@@ -18,6 +18,7 @@
 #include "runtime/arrays.h"
 #include "runtime/heap.h"
 #include "runtime/lists.h"
+#include "runtime/memory.h"
 #include "runtime/strings.h"
 #include "window/window.h"
 

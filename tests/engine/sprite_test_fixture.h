@@ -14,8 +14,8 @@
 #include <vector>
 
 #include "engine/engine.h"
-#include "engine/sprites.h"
-#include "engine/state.h"
+#include "engine/objects_internal.h"
+#include "engine/state_internal.h"
 #include "image/image.h"
 #include "platform/video.h"
 #include "runtime/arrays.h"

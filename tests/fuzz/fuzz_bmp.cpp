@@ -1,5 +1,6 @@
 // Fuzzes the BMP reader over memory, with the memory path's alpha rule and
 // the file path's conversion to 24 bits.
+#include "image/image_internal.h"
 #include "image/bmp_read.h"
 #include "tests/fuzz/fuzz_setup.h"
 

@@ -1,5 +1,6 @@
 // Fuzzes the icon reader over memory: the directory, the entry choice, bitmap
 // entries with their masks and PNG entries.
+#include "image/image_internal.h"
 #include "tests/fuzz/fuzz_setup.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "engine/engine.h"
-#include "engine/state.h"
+#include "engine/state_internal.h"
 #include "game/libraries.h"
 #include "game/state.h"
 #include "platform/clock.h"

@@ -7,6 +7,7 @@
 #include <cmath>
 #include <filesystem>
 
+#include "image/image_internal.h"
 #include "image/neuquant.h"
 #include "tests/image/codec_test_support.h"
 

@@ -9,6 +9,7 @@
 #include "runtime/arrays.h"
 #include "runtime/heap.h"
 #include "runtime/lists.h"
+#include "runtime/memory.h"
 #include "runtime/strings.h"
 
 namespace {

@@ -4,6 +4,7 @@
 
 #include "runtime/arrays.h"
 #include "runtime/lists.h"
+#include "runtime/memory.h"
 #include "runtime/strings.h"
 
 namespace {

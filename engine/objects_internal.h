@@ -6,7 +6,7 @@
 
 #include "engine/engine.h"
 #include "platform/video.h"
-#include "runtime/arrays.h"
+#include "runtime/structs.h"
 
 struct ListHeader;
 

@@ -70,7 +70,7 @@ inline void* rt_pool_take(MemPool* pool) {
     slot = reinterpret_cast<char*>(block + 1) + block->used++ * pool->slot_size;
   }
   if (rt_pool_block_is_full(block)) rt_pool_block_filled(pool, block);
-  std::memcpy(slot, &block, sizeof block);
+  std::memcpy(slot, &block, sizeof(void*));  // a slot opens with its block's address
   return slot + sizeof(void*);
 }
 
@@ -78,7 +78,7 @@ inline void* rt_pool_take(MemPool* pool) {
 inline void rt_pool_give(MemPool* pool, void* node) {
   char* slot = static_cast<char*>(node) - sizeof(void*);
   PoolBlock* block;
-  std::memcpy(&block, slot, sizeof block);
+  std::memcpy(&block, slot, sizeof(void*));
   bool was_full = rt_pool_block_is_full(block);
   std::memcpy(slot, &block->free_chain, sizeof(void*));
   block->free_chain = slot;
@@ -98,3 +98,7 @@ inline void rt_pool_free(MemPool* pool, void* node) {
   else
     rt_pool_give(pool, node);
 }
+
+// Runs operation exactly once per once word (0 not run, 1 running, 2 done),
+// even when several threads arrive together.
+void rt_run_once(std::int32_t* once_word, void (*operation)());
