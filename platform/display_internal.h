@@ -15,7 +15,7 @@ struct PlatWindow {
   int windowed_w, windowed_h;
   PlatWindowDestroyHook destroy_hook;  // told before the window goes
   void* destroy_context;
-  PlatIcon icon;  // the last one set, for callers that check
+  PlatIcon icon;         // the last one set, for callers that check
   char gl_problem[256];  // SDL's reason when the window could not have OpenGL
 };
 

@@ -265,7 +265,7 @@ void check_state() {
   } else if (!g_drift_frame) {
     g_drift_frame = g_frames;
     plat_tape_warn(p.path + ": drift at frame " + std::to_string(g_frames) +
-                  ": the game state differs from the recording");
+                   ": the game state differs from the recording");
   }
 }
 
@@ -281,14 +281,13 @@ void settle_playback() {
   Player& p = g_play;
   if (p.ended || (p.left == 0 && p.pos >= p.stream.size())) return;
   if (p.stopped) {
-    plat_tape_warn(p.path + ": playback stopped at frame " + std::to_string(g_frames) +
-                  " of " + std::to_string(p.header.frames));
+    plat_tape_warn(p.path + ": playback stopped at frame " + std::to_string(g_frames) + " of " +
+                   std::to_string(p.header.frames));
     return;
   }
   if (!g_drift_frame) g_drift_frame = g_frames ? g_frames : 1;
-  plat_tape_warn(p.path + ": drift: the game ended at frame " +
-                std::to_string(g_frames) + ", the tape goes on to frame " +
-                std::to_string(p.header.frames));
+  plat_tape_warn(p.path + ": drift: the game ended at frame " + std::to_string(g_frames) +
+                 ", the tape goes on to frame " + std::to_string(p.header.frames));
 }
 
 void at_exit() {
