@@ -6,10 +6,9 @@
 #include <cstdlib>
 #include <string>
 
-#include "engine/state.h"
+#include "engine/engine.h"
 #include "platform/clock.h"
 #include "platform/tape.h"
-#include "platform/video.h"
 
 namespace {
 
@@ -20,14 +19,8 @@ const char* g_file = nullptr;
   std::exit(kTapeExitBad);
 }
 
-const char* device_name() {
-  const PlatVideo* video = g_engine.screen.video;
-  if (!video) return "no";
-  return plat_video_backend(video) == PlatVideoBackend::GL ? "gl" : "soft";
-}
-
 void print_timing() {
-  const char* device = device_name();  // before the tape settles and may say more
+  const char* device = eng_device_name();  // before the tape settles and may say more
   plat_tape_finish();
   const PlatTapeReport r = plat_tape_report();
   const double fps = r.seconds > 0 ? (r.frames - 1) / r.seconds : 0;

@@ -39,6 +39,8 @@ int eng_init();
 // Null when a display can be opened (or a driver that shows nothing was
 // asked for by name), else why not, in words for the user.
 const char* eng_display_missing();
+// "gl" or "soft" for the device the screen draws with, "no" before it opens.
+const char* eng_device_name();
 int eng_random_range(int low, int high);
 
 // Screen and frame.

@@ -118,6 +118,12 @@ const char* eng_display_missing() {
   return plat_display_init() ? nullptr : plat_display_problem();
 }
 
+const char* eng_device_name() {
+  const PlatVideo* video = g_engine.screen.video;
+  if (!video) return "no";
+  return plat_video_backend(video) == PlatVideoBackend::GL ? "gl" : "soft";
+}
+
 int eng_last_error() {
   return g_engine.screen.last_error;
 }
