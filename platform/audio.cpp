@@ -265,6 +265,7 @@ bool plat_audio_buffer_set_position(PlatAudioBuffer* buffer, std::uint32_t offse
     const PlatAudioSamples* s = b->samples;
     std::uint64_t frame = std::min(offset, s->size - 1) / s->format.block_align;
     b->position = frame << 32;
+    plat_audio_remember_behind(b, static_cast<std::int64_t>(frame));
     return true;
   });
 }
