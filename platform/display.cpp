@@ -74,6 +74,7 @@ void catch_display_loss() {
 // drawing then can make the driver crash or wait forever for its own threads.
 void quit_at_exit() {
   plat_video_gl_end_all();
+  plat_x11_pointer_close();
   SDL_Quit();
 }
 
@@ -114,6 +115,7 @@ bool plat_display_init() {
 
 void plat_display_quit() {
   if (!g_video_up || g_window_count > 0) return;
+  plat_x11_pointer_close();
   SDL_QuitSubSystem(SDL_INIT_VIDEO);
   g_video_up = false;
 }
@@ -298,7 +300,7 @@ void plat_mouse_global(int* x, int* y) {
     return;
   }
   *x = *y = 0;
-  SDL_GetGlobalMouseState(x, y);
+  if (!plat_x11_pointer(x, y)) SDL_GetGlobalMouseState(x, y);
 }
 
 void plat_desktop_size(int* width, int* height) {
