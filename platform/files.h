@@ -13,3 +13,10 @@ std::FILE* plat_fopen(const char* name, const char* mode);
 std::string plat_find_file(const char* name);
 // The folder that holds the running program, without a trailing slash.
 std::string plat_executable_dir();
+
+// Test stand-in for a failing disk: once installed, every read of a file
+// whose path ends with `name` breaks off after `offset` bytes (files_fault.cpp).
+enum class PlatFileFault { None, Fails, EndsEarly };
+void plat_files_inject_fault(const char* name, long offset, PlatFileFault kind);
+// Opens a file plat_fopen found, through the injected fault where it applies.
+std::FILE* plat_files_open_found(const std::string& path, const char* mode);
