@@ -57,8 +57,8 @@ void SDLCALL device_callback(void*, Uint8* stream, int len) {
   plat_audio_render(reinterpret_cast<std::int16_t*>(stream), len / 4);
 }
 
-bool open_device() {
-  if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) return false;
+// The output itself, on an initialised audio subsystem.
+bool open_output() {
   SDL_AudioSpec want{};
   want.freq = kPlatAudioRate;
   want.format = AUDIO_S16SYS;
@@ -67,12 +67,18 @@ bool open_device() {
   want.callback = device_callback;
   SDL_AudioSpec have{};
   g_device = SDL_OpenAudioDevice(nullptr, 0, &want, &have, 0);
-  if (g_device == 0) {
+  if (g_device == 0) return false;
+  SDL_PauseAudioDevice(g_device, 0);
+  return true;
+}
+
+bool open_device() {
+  if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) return false;
+  if (!open_output()) {
     SDL_QuitSubSystem(SDL_INIT_AUDIO);
     return false;
   }
   g_sdl_audio = true;
-  SDL_PauseAudioDevice(g_device, 0);
   return true;
 }
 
@@ -115,10 +121,24 @@ bool plat_audio_open() {
   return true;
 }
 
+void plat_audio_device_removed(unsigned device) {
+  if (!g_sdl_audio || device != g_device || g_device == 0) return;
+  SDL_CloseAudioDevice(g_device);
+  g_device = 0;
+}
+
+void plat_audio_device_added() {
+  if (g_sdl_audio && g_device == 0 && plat_audio_is_open()) open_output();
+}
+
+unsigned plat_audio_device() {
+  return g_device;
+}
+
 void plat_audio_close() {
   auto& st = plat_audio_state();
   if (g_sdl_audio) {
-    SDL_CloseAudioDevice(g_device);  // waits for a running callback
+    if (g_device != 0) SDL_CloseAudioDevice(g_device);  // waits for a running callback
     SDL_QuitSubSystem(SDL_INIT_AUDIO);
     g_device = 0;
     g_sdl_audio = false;
