@@ -5,7 +5,7 @@ JOBS ?= $(shell nproc)
 BUILD ?= build
 XVFB := xvfb-run -a -s "-screen 0 1280x1024x24 +extension GLX +render -noreset"
 
-.PHONY: all deps build run run-alt test test-normal test-asan test-tsan test-fuzz fuzz bench assets format clean
+.PHONY: all deps build run run-alt test test-normal test-asan test-tsan test-fuzz fuzz soak bench assets format clean
 
 all: build
 
@@ -48,15 +48,23 @@ test-tsan: deps
 	cmake --build build-tsan -j $(JOBS) --target tsan_tests
 	TSAN_OPTIONS=halt_on_error=1 ctest --test-dir build-tsan --output-on-failure -L tsan --timeout 900
 
-# libFuzzer targets for the file readers, briefly; `make fuzz` runs longer.
+# libFuzzer targets for the file readers, a minute each; `make fuzz` runs
+# each for ten million inputs.
 FUZZ_SECONDS ?= 60
+FUZZ_RUNS ?=
 test-fuzz: deps
 	CC=clang CXX=clang++ cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DSHOOTER_FUZZ=ON -DSHOOTER_BENCH=OFF >/dev/null
 	cmake --build build-fuzz -j $(JOBS) --target fuzz_targets
-	scripts/run-fuzz build-fuzz $(FUZZ_SECONDS)
+	scripts/run-fuzz build-fuzz $(FUZZ_SECONDS) $(FUZZ_RUNS)
 
 fuzz:
-	$(MAKE) test-fuzz FUZZ_SECONDS=900
+	$(MAKE) test-fuzz FUZZ_RUNS=10000000
+
+# The game for 100,000 frames of random input (`make test` runs 10,000).
+soak: deps
+	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+	cmake --build $(BUILD) -j $(JOBS) --target game_soak
+	cd /tmp && SOAK_FRAMES=100000 $(CURDIR)/$(BUILD)/tests/game_soak
 
 bench: build
 	scripts/run-bench $(BUILD)
