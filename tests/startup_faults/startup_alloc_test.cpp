@@ -50,7 +50,9 @@ constexpr int kChildSeconds = 60;
     if (!game_loop_pass()) break;
   }
   game_shutdown();
-  std::exit(0);
+  // Leaks are not this test's question (the soak and the sanitizer run ask
+  // it); ending here keeps a leak report from looking like a failed exit.
+  std::_Exit(0);
 }
 
 struct ChildResult {
