@@ -14,7 +14,7 @@ CONFIGURE = cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   $(if $(CCACHE),-DCMAKE_CXX_COMPILER_LAUNCHER=ccache -DCMAKE_C_COMPILER_LAUNCHER=ccache)
 
 .PHONY: all deps deps-play build build-game run run-alt install package test test-normal \
-	test-asan test-tsan test-fuzz fuzz bench assets format format-check lint clean
+	test-asan test-tsan test-fuzz fuzz soak bench assets format format-check lint clean
 
 all: build
 
@@ -78,15 +78,23 @@ test-tsan: deps
 	cmake --build build-tsan -j $(JOBS) --target tsan_tests
 	TSAN_OPTIONS=halt_on_error=1 ctest --test-dir build-tsan --output-on-failure -L tsan --timeout 900
 
-# libFuzzer targets for the file readers, briefly; `make fuzz` runs longer.
+# libFuzzer targets for the file readers, a minute each; `make fuzz` runs
+# each for ten million inputs.
 FUZZ_SECONDS ?= 60
+FUZZ_RUNS ?=
 test-fuzz: deps
 	CC=clang CXX=clang++ cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DSHOOTER_FUZZ=ON -DSHOOTER_BENCH=OFF -DSHOOTER_WERROR=$(WERROR) >/dev/null
 	cmake --build build-fuzz -j $(JOBS) --target fuzz_targets
-	scripts/run-fuzz build-fuzz $(FUZZ_SECONDS)
+	scripts/run-fuzz build-fuzz $(FUZZ_SECONDS) $(FUZZ_RUNS)
 
 fuzz:
-	$(MAKE) test-fuzz FUZZ_SECONDS=900
+	$(MAKE) test-fuzz FUZZ_RUNS=10000000
+
+# The game for 100,000 frames of random input (`make test` runs 10,000).
+soak: deps
+	$(CONFIGURE) -DSHOOTER_TESTS=ON >/dev/null
+	cmake --build $(BUILD) -j $(JOBS) --target game_soak
+	cd /tmp && SOAK_FRAMES=100000 $(CURDIR)/$(BUILD)/tests/game_soak
 
 bench: build
 	scripts/run-bench $(BUILD)

@@ -25,7 +25,9 @@ EngineState make_initial_state() {
 
 std::uint8_t* new_key_array(std::uint8_t* old) {
   if (old) rt_heap_free(rt_heap_main(), old);
-  return static_cast<std::uint8_t*>(rt_heap_alloc(rt_heap_main(), kKeyArrayBytes));
+  auto* keys = static_cast<std::uint8_t*>(rt_heap_alloc(rt_heap_main(), kKeyArrayBytes));
+  if (!keys) rt_out_of_memory("the keyboard state");
+  return keys;
 }
 }  // namespace
 

@@ -5,6 +5,7 @@
 #include "image/draw.h"
 #include "image/image.h"
 #include "runtime/arrays.h"
+#include "runtime/heap.h"
 #include "runtime/lists.h"
 #include "runtime/maths.h"
 #include "runtime/strings.h"
@@ -18,16 +19,20 @@ constexpr int kTransparent32 = 0x120;  // 32 bits with a transparent background
 const RtDescWord kExplosionDesc[] = {
     kDescList, offsetof(Explosion, particles), sizeof(Entity), 0, kTagStruct, kDescEnd};
 
+// The game cannot run without its tables: out of memory ends it.
 std::intptr_t* handle_table(std::intptr_t** variable, int count) {
-  return static_cast<std::intptr_t*>(
-      rt_array_alloc(kHandleSize, count, kTagInt32, nullptr, reinterpret_cast<void**>(variable)));
+  void* table =
+      rt_array_alloc(kHandleSize, count, kTagInt32, nullptr, reinterpret_cast<void**>(variable));
+  if (!table) rt_out_of_memory("the game's handle tables");
+  return static_cast<std::intptr_t*>(table);
 }
 
 std::intptr_t* handle_table_2d(RtArrayVar<2>* variable, int rows, int columns) {
   variable->dims[0] = rows;
   variable->dims[1] = columns;
-  return static_cast<std::intptr_t*>(
-      rt_array_alloc_dims(2, kHandleSize, kTagInt32, nullptr, variable));
+  void* table = rt_array_alloc_dims(2, kHandleSize, kTagInt32, nullptr, variable);
+  if (!table) rt_out_of_memory("the game's handle tables");
+  return static_cast<std::intptr_t*>(table);
 }
 
 // "prefix" + number + ".png", built in the temporary string buffer.

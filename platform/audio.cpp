@@ -58,15 +58,8 @@ void SDLCALL device_callback(void*, Uint8* stream, int len) {
   plat_audio_render(reinterpret_cast<std::int16_t*>(stream), len / 4);
 }
 
-// The sound system's drivers print their own complaints about a missing
-// device; the one line the user gets is the channel's.
-bool open_device() {
-  PlatStderrMute mute;
-  if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) {
-    plat_log(PlatLogLevel::Warning, "audio", "no audio device: playing silently (SDL: %s)",
-             SDL_GetError());
-    return false;
-  }
+// The output itself, on an initialised audio subsystem.
+bool open_output() {
   SDL_AudioSpec want{};
   want.freq = kPlatAudioRate;
   want.format = AUDIO_S16SYS;
@@ -75,14 +68,30 @@ bool open_device() {
   want.callback = device_callback;
   SDL_AudioSpec have{};
   g_device = SDL_OpenAudioDevice(nullptr, 0, &want, &have, 0);
-  if (g_device == 0) {
-    plat_log(PlatLogLevel::Warning, "audio", "no audio device: playing silently (SDL: %s)",
-             SDL_GetError());
+  if (g_device == 0) return false;
+  SDL_PauseAudioDevice(g_device, 0);
+  return true;
+}
+
+void say_silent() {
+  plat_log(PlatLogLevel::Warning, "audio", "no audio device: playing silently (SDL: %s)",
+           SDL_GetError());
+}
+
+// The sound system's drivers print their own complaints about a missing
+// device; the one line the user gets is the channel's.
+bool open_device() {
+  PlatStderrMute mute;
+  if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) {
+    say_silent();
+    return false;
+  }
+  if (!open_output()) {
+    say_silent();
     SDL_QuitSubSystem(SDL_INIT_AUDIO);
     return false;
   }
   g_sdl_audio = true;
-  SDL_PauseAudioDevice(g_device, 0);
   return true;
 }
 
@@ -125,10 +134,24 @@ bool plat_audio_open() {
   return true;
 }
 
+void plat_audio_device_removed(unsigned device) {
+  if (!g_sdl_audio || device != g_device || g_device == 0) return;
+  SDL_CloseAudioDevice(g_device);
+  g_device = 0;
+}
+
+void plat_audio_device_added() {
+  if (g_sdl_audio && g_device == 0 && plat_audio_is_open()) open_output();
+}
+
+unsigned plat_audio_device() {
+  return g_device;
+}
+
 void plat_audio_close() {
   auto& st = plat_audio_state();
   if (g_sdl_audio) {
-    SDL_CloseAudioDevice(g_device);  // waits for a running callback
+    if (g_device != 0) SDL_CloseAudioDevice(g_device);  // waits for a running callback
     SDL_QuitSubSystem(SDL_INIT_AUDIO);
     g_device = 0;
     g_sdl_audio = false;
@@ -275,6 +298,7 @@ bool plat_audio_buffer_set_position(PlatAudioBuffer* buffer, std::uint32_t offse
     const PlatAudioSamples* s = b->samples;
     std::uint64_t frame = std::min(offset, s->size - 1) / s->format.block_align;
     b->position = frame << 32;
+    plat_audio_remember_behind(b, static_cast<std::int64_t>(frame));
     return true;
   });
 }

@@ -33,6 +33,13 @@ struct PlatAudioBuffer;
 bool plat_audio_open();
 void plat_audio_close();  // releases every buffer still alive
 bool plat_audio_is_open();
+// The output device went away (unplugged, its server ended): the buffers
+// live on and play silently, nothing mixes them. When a device is added,
+// the output opens on it again and they are heard from where they are.
+// The display's event pump calls these; `device` is the SDL device id.
+void plat_audio_device_removed(unsigned device);
+void plat_audio_device_added();
+unsigned plat_audio_device();  // 0 while there is none
 // Manual mode (set before plat_audio_open): no device, the caller mixes.
 void plat_audio_use_manual(bool manual);
 // Mixes the next frames of the output (interleaved left, right) and advances

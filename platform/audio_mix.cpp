@@ -38,21 +38,55 @@ float cubic(float p0, float p1, float p2, float p3, float t) {
                    t * (2.0f * p0 - 5.0f * p1 + 4.0f * p2 - p3 + t * (3.0f * (p1 - p2) + p3 - p0)));
 }
 
+// The frame behind comes from the voice's own record, the rest from the
+// samples.
 template <int Channels, int Bits>
 float interpolate(const std::uint8_t* bytes, std::int64_t i, float t, int channel,
-                  std::int64_t frames, bool looping) {
-  if (i >= 1 && i + 2 < frames) {
-    return cubic(sample_at<Channels, Bits>(bytes, i - 1, channel),
-                 sample_at<Channels, Bits>(bytes, i, channel),
+                  std::int64_t frames, bool looping, float behind) {
+  if (i + 2 < frames) {
+    return cubic(behind, sample_at<Channels, Bits>(bytes, i, channel),
                  sample_at<Channels, Bits>(bytes, i + 1, channel),
                  sample_at<Channels, Bits>(bytes, i + 2, channel), t);
   }
-  float p[4];
-  for (int k = 0; k < 4; ++k) {
-    std::int64_t j = neighbour(i - 1 + k, frames, looping);
+  float p[3];
+  for (int k = 0; k < 3; ++k) {
+    std::int64_t j = neighbour(i + k, frames, looping);
     p[k] = j < 0 ? 0.0f : sample_at<Channels, Bits>(bytes, j, channel);
   }
-  return cubic(p[0], p[1], p[2], p[3], t);
+  return cubic(behind, p[0], p[1], p[2], t);
+}
+
+// Keeps frame j (silence for -1) as the one behind the cursor at `frame`.
+template <int Channels, int Bits>
+void keep_behind(PlatAudioBuffer* b, std::int64_t frame, std::int64_t j) {
+  const std::uint8_t* bytes = b->samples->bytes;
+  for (int c = 0; c < 2; ++c)
+    b->behind[c] = j < 0 ? 0.0f : sample_at<Channels, Bits>(bytes, j, Channels == 2 ? c : 0);
+  b->behind_of = frame;
+}
+
+// The cursor has moved on to `frame`: before the first frame lies the last
+// one for a looping buffer, silence otherwise.
+template <int Channels, int Bits>
+void remember_behind(PlatAudioBuffer* b, std::int64_t frame) {
+  const PlatAudioSamples* s = b->samples;
+  const std::int64_t frames = s->size / s->format.block_align;
+  keep_behind<Channels, Bits>(b, frame, frame > 0 ? frame - 1 : (b->looping ? frames - 1 : -1));
+}
+
+template <typename Run>
+void by_format(const PlatPcmFormat& f, Run run) {
+  if (f.channels == 2) {
+    if (f.bits_per_sample == 16)
+      run.template operator()<2, 16>();
+    else
+      run.template operator()<2, 8>();
+  } else {
+    if (f.bits_per_sample == 16)
+      run.template operator()<1, 16>();
+    else
+      run.template operator()<1, 8>();
+  }
 }
 
 // Mixes one buffer into acc and advances it; returns when it is done with
@@ -76,8 +110,9 @@ void mix_voice(PlatAudioBuffer* b, float* acc, int count) {
       if (!b->looping) break;
       pos %= end;
     }
+    auto i = static_cast<std::int64_t>(pos >> 32);
+    if (i != b->behind_of && !silent) remember_behind<Channels, Bits>(b, i);
     if (!silent) {
-      auto i = static_cast<std::int64_t>(pos >> 32);
       auto frac = static_cast<std::uint32_t>(pos);
       float l, r;
       if (frac == 0) {
@@ -85,8 +120,10 @@ void mix_voice(PlatAudioBuffer* b, float* acc, int count) {
         r = Channels == 2 ? sample_at<Channels, Bits>(s->bytes, i, 1) : l;
       } else {
         auto t = static_cast<float>(frac * kFracScale);
-        l = interpolate<Channels, Bits>(s->bytes, i, t, 0, frames, b->looping);
-        r = Channels == 2 ? interpolate<Channels, Bits>(s->bytes, i, t, 1, frames, b->looping) : l;
+        l = interpolate<Channels, Bits>(s->bytes, i, t, 0, frames, b->looping, b->behind[0]);
+        r = Channels == 2
+                ? interpolate<Channels, Bits>(s->bytes, i, t, 1, frames, b->looping, b->behind[1])
+                : l;
       }
       acc[2 * k] += l * gl;
       acc[2 * k + 1] += r * gr;
@@ -102,23 +139,22 @@ void mix_voice(PlatAudioBuffer* b, float* acc, int count) {
     }
   }
   b->position = pos;
+  // Taken before the lock is let go, so before a feeder can see the cursor
+  // here and write over the frame behind it.
+  if (b->playing && !silent && static_cast<std::int64_t>(pos >> 32) != b->behind_of)
+    remember_behind<Channels, Bits>(b, static_cast<std::int64_t>(pos >> 32));
 }
 
 void mix_buffer(PlatAudioBuffer* b, float* acc, int count) {
-  const PlatPcmFormat& f = b->samples->format;
-  if (f.channels == 2) {
-    if (f.bits_per_sample == 16)
-      mix_voice<2, 16>(b, acc, count);
-    else
-      mix_voice<2, 8>(b, acc, count);
-  } else {
-    if (f.bits_per_sample == 16)
-      mix_voice<1, 16>(b, acc, count);
-    else
-      mix_voice<1, 8>(b, acc, count);
-  }
+  by_format(b->samples->format,
+            [&]<int Channels, int Bits>() { mix_voice<Channels, Bits>(b, acc, count); });
 }
 }  // namespace
+
+void plat_audio_remember_behind(PlatAudioBuffer* b, std::int64_t frame) {
+  by_format(b->samples->format,
+            [&]<int Channels, int Bits>() { keep_behind<Channels, Bits>(b, frame, frame - 1); });
+}
 
 void plat_audio_render(std::int16_t* out, int frames) {
   if (frames <= 0) return;

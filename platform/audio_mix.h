@@ -35,7 +35,16 @@ struct PlatAudioBuffer {
   std::uint32_t frequency = 0;
   float gain_left = 1.0f;
   float gain_right = 1.0f;
+  // The frame before the cursor's frame, as it was when the cursor reached
+  // it: the resampler needs it, and a streaming feeder may already have
+  // written new samples over it (the half behind the cursor).
+  std::int64_t behind_of = 0;  // the frame index it precedes
+  float behind[2] = {0.0f, 0.0f};
 };
+
+// The cursor was set to `frame`: the frame before it is the one behind,
+// silence before the first (nothing has played yet).
+void plat_audio_remember_behind(PlatAudioBuffer* b, std::int64_t frame);
 
 struct PlatAudioState {
   std::mutex mutex;  // guards everything here and every buffer

@@ -87,6 +87,7 @@ void catch_display_loss() {
 // drawing then can make the driver crash or wait forever for its own threads.
 void quit_at_exit() {
   plat_video_gl_end_all();
+  plat_x11_pointer_close();
   SDL_Quit();
 }
 
@@ -353,7 +354,7 @@ void plat_mouse_global(int* x, int* y) {
     *y = g_virtual_pointer.y;
   } else {
     *x = *y = 0;
-    SDL_GetGlobalMouseState(x, y);
+    if (!plat_x11_pointer(x, y)) SDL_GetGlobalMouseState(x, y);
   }
   tape_seam_pointer(*x, *y);
 }

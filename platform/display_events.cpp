@@ -4,6 +4,7 @@
 
 #include <atomic>
 
+#include "platform/audio.h"
 #include "platform/clock.h"
 #include "platform/display.h"
 #include "platform/display_internal.h"
@@ -79,6 +80,12 @@ void on_event(const SDL_Event& e) {
       break;
     case SDL_MOUSEWHEEL:
       plat_input_on_wheel(e.wheel.y);
+      break;
+    case SDL_AUDIODEVICEREMOVED:
+      if (!e.adevice.iscapture) plat_audio_device_removed(e.adevice.which);
+      break;
+    case SDL_AUDIODEVICEADDED:
+      if (!e.adevice.iscapture) plat_audio_device_added();
       break;
     default:
       break;

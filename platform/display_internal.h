@@ -21,3 +21,8 @@ struct PlatWindow {
 
 // Key of the SDL window data that leads back to the PlatWindow.
 inline constexpr const char* kPlatWindowKey = "plat_window";
+
+// The pointer's position on the X display, asked of the server now; false
+// when the video driver is not X11 (display_pointer.cpp).
+bool plat_x11_pointer(int* x, int* y);
+void plat_x11_pointer_close();

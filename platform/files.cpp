@@ -130,7 +130,7 @@ std::FILE* plat_fopen(const char* name, const char* mode) {
   if (!name || !*name || !mode || !*mode) return nullptr;
   if (!is_read_only(mode)) return std::fopen(normalise(name).c_str(), mode);
   const std::string found = plat_find_file(name);
-  return found.empty() ? nullptr : std::fopen(found.c_str(), mode);
+  return found.empty() ? nullptr : plat_files_open_found(found, mode);
 }
 
 std::string plat_open_problem(const char* name, int open_errno) {

@@ -19,3 +19,10 @@ std::string plat_executable_dir();
 // (looked in ...)" with the folders searched, or the file found and the
 // system's reason (open_errno, errno right after the failed open).
 std::string plat_open_problem(const char* name, int open_errno);
+
+// Test stand-in for a failing disk: once installed, every read of a file
+// whose path ends with `name` breaks off after `offset` bytes (files_fault.cpp).
+enum class PlatFileFault { None, Fails, EndsEarly };
+void plat_files_inject_fault(const char* name, long offset, PlatFileFault kind);
+// Opens a file plat_fopen found, through the injected fault where it applies.
+std::FILE* plat_files_open_found(const std::string& path, const char* mode);

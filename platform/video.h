@@ -62,6 +62,9 @@ bool plat_video_gl_wanted();
 // window, Auto and Soft give a headless soft device, and GL renders
 // off-screen through a hidden window of its own (needs a display).
 // Null on failure; plat_video_last_error() then says why.
+// Test hook: GL context creation fails from now on (as where the driver has
+// no OpenGL 3.3), so the automatic choice falls back to the soft device.
+void plat_video_gl_refuse_contexts(bool refuse);
 PlatVideo* plat_video_create(PlatVideoBackend backend, PlatWindow* window, int width, int height);
 void plat_video_destroy(PlatVideo* video);
 PlatVideoBackend plat_video_backend(const PlatVideo* video);

@@ -179,7 +179,14 @@ SDL_Window* hidden_window(GlVideo* g) {
   return w;
 }
 
+// Test hook: context creation fails as on a machine without OpenGL 3.3.
+bool g_refuse_contexts = false;
+
 bool create_context(GlVideo* g) {
+  if (g_refuse_contexts) {
+    plat_video_set_error("no OpenGL context: refused by a test");
+    return false;
+  }
   if ((SDL_GetWindowFlags(g->sdl) & SDL_WINDOW_OPENGL) == 0) {
     plat_video_set_error("the window was made without OpenGL");
     return false;
@@ -409,4 +416,8 @@ PlatVideo* plat_video_gl_create(PlatWindow* window, int width, int height) {
 double plat_video_render_thread_seconds(PlatVideo* video) {
   if (video == nullptr || video->backend != PlatVideoBackend::GL) return 0;
   return gl_video(video)->worker.cpu_seconds();
+}
+
+void plat_video_gl_refuse_contexts(bool refuse) {
+  g_refuse_contexts = refuse;
 }

@@ -4,6 +4,8 @@
 // created from several threads.
 #include "runtime/heap.h"
 
+#include <atomic>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <mutex>
@@ -25,6 +27,31 @@ struct RtHeap {
 };
 
 RtHeap* rt_main_heap = nullptr;
+
+namespace {
+std::atomic<std::size_t> g_allocations{0};
+std::atomic<std::size_t> g_fail_at{0};  // 0: no allocation fails
+
+// Counts an allocation; true when the test hook makes this one fail.
+bool injected_failure() {
+  const std::size_t n = ++g_allocations;
+  return n == g_fail_at.load(std::memory_order_relaxed);
+}
+}  // namespace
+
+void rt_heap_fail_at(std::size_t nth) {
+  g_fail_at = nth == 0 ? 0 : g_allocations + nth;
+}
+
+std::size_t rt_heap_allocations() {
+  return g_allocations;
+}
+
+void rt_out_of_memory(const char* what) {
+  std::fprintf(stderr, "shooter: out of memory (%s); ending\n", what);
+  std::fflush(stderr);
+  std::_Exit(kRtExitOutOfMemory);
+}
 
 RtHeap* rt_heap_create() {
   return new RtHeap;
@@ -59,7 +86,7 @@ static void unlink(RtHeap* heap, BlockHeader* b) {
 }
 
 void* rt_heap_alloc(RtHeap* heap, std::size_t bytes, bool zero) {
-  if (!heap || bytes > SIZE_MAX / 2) return nullptr;
+  if (!heap || bytes > SIZE_MAX / 2 || injected_failure()) return nullptr;
   auto* b = static_cast<BlockHeader*>(zero ? std::calloc(1, sizeof(BlockHeader) + bytes)
                                            : std::malloc(sizeof(BlockHeader) + bytes));
   if (!b) return nullptr;
@@ -71,7 +98,7 @@ void* rt_heap_alloc(RtHeap* heap, std::size_t bytes, bool zero) {
 
 void* rt_heap_realloc(RtHeap* heap, void* block, std::size_t bytes, bool zero) {
   if (!block) return rt_heap_alloc(heap, bytes, zero);
-  if (bytes > SIZE_MAX / 2) return nullptr;
+  if (bytes > SIZE_MAX / 2 || injected_failure()) return nullptr;
   BlockHeader* old = static_cast<BlockHeader*>(block) - 1;
   RtHeap* owner = old->owner;
   std::lock_guard guard(owner->lock);

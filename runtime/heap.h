@@ -19,3 +19,14 @@ std::size_t rt_heap_block_count(const RtHeap* heap);
 extern RtHeap* rt_main_heap;
 // The main heap, created on first use when no prologue ran (library tests).
 RtHeap* rt_heap_main();
+
+// Test hook: the nth allocation or reallocation from now on, on any heap,
+// fails as if memory had run out (0: none fails).
+void rt_heap_fail_at(std::size_t nth);
+// Allocations and reallocations made so far, on every heap.
+std::size_t rt_heap_allocations();
+
+// Exit code of a program that ran out of memory where it cannot go on.
+inline constexpr int kRtExitOutOfMemory = 4;
+// Says so in one line on standard error and ends the process at once.
+[[noreturn]] void rt_out_of_memory(const char* what);
