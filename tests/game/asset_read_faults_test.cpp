@@ -4,7 +4,7 @@
 // object tables.
 #include <filesystem>
 
-#include "engine/sprites.h"
+#include "engine/objects_internal.h"
 #include "image/image.h"
 #include "platform/files.h"
 #include "runtime/heap.h"
