@@ -103,7 +103,8 @@ void plat_events_pump() {
   // A virtual clock means a test steps time itself: it never waits.
   const bool wait =
       g_last_pump_empty && !plat_clock_is_virtual() &&
-      plat_time_untaped_100ns() - g_last_present_100ns.load(std::memory_order_relaxed) > kIdleAfter100ns;
+      plat_time_untaped_100ns() - g_last_present_100ns.load(std::memory_order_relaxed) >
+          kIdleAfter100ns;
   SDL_Event e;
   bool any = wait ? SDL_WaitEventTimeout(&e, kPlatIdleWaitMs) != 0 : SDL_PollEvent(&e) != 0;
   g_last_pump_empty = !any;
