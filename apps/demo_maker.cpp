@@ -16,6 +16,7 @@
 #include "game/libraries.h"
 #include "game/state.h"
 #include "platform/clock.h"
+#include "platform/headless.h"
 #include "platform/input.h"
 #include "platform/tape.h"
 #include "runtime/startup.h"
@@ -102,12 +103,7 @@ int main(int argc, char** argv) {
   const GameVariant& variant =
       std::strcmp(argv[1], "shooter-alt") == 0 ? kGameShooterAlt : kGameShooter;
   const Script script = parse(argc, argv);
-  unsetenv("DISPLAY");
-  unsetenv("WAYLAND_DISPLAY");
-  setenv("SHOOTER_VIDEO", "soft", 1);
-  setenv("SDL_AUDIODRIVER", "dummy", 1);
-  plat_clock_use_virtual(kStart);
-  plat_input_use_scripted();
+  plat_use_headless(kStart);
   std::string why;
   if (!plat_tape_record(argv[2], variant.name, "demo", script.seed, why)) {
     std::fprintf(stderr, "tape %s: %s\n", argv[2], why.c_str());

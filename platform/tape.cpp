@@ -11,6 +11,7 @@
 #include <cstring>
 #include <ctime>
 #include <thread>
+#include <type_traits>
 #include <vector>
 
 #include "platform/clock.h"
@@ -402,26 +403,27 @@ namespace {
 bool recording() {
   return g_mode.load(std::memory_order_relaxed) == PlatTapeMode::Record;
 }
+
+// A counter read through the tape: its change is kept as a signed delta of
+// the counter's own width, so a wrapping tick count records a small step.
+template <typename Counter>
+Counter seam_counter(TapeChannel channel, Counter& seen, Counter live) {
+  if (!tape_seam_on()) return live;
+  if (!recording()) return advance(channel), seen;
+  TapeItem item;
+  item.channel = channel;
+  item.delta = static_cast<std::make_signed_t<Counter>>(live - seen);
+  note(item, live == seen);
+  return seen = live;
+}
 }  // namespace
 
 std::uint64_t tape_seam_time(std::uint64_t live) {
-  if (!tape_seam_on()) return live;
-  if (!recording()) return advance(TapeChannel::Time), g_seen.time;
-  TapeItem item;
-  item.channel = TapeChannel::Time;
-  item.delta = static_cast<std::int64_t>(live - g_seen.time);
-  note(item, live == g_seen.time);
-  return g_seen.time = live;
+  return seam_counter(TapeChannel::Time, g_seen.time, live);
 }
 
 std::uint32_t tape_seam_ticks(std::uint32_t live) {
-  if (!tape_seam_on()) return live;
-  if (!recording()) return advance(TapeChannel::Ticks), g_seen.ticks;
-  TapeItem item;
-  item.channel = TapeChannel::Ticks;
-  item.delta = static_cast<std::int32_t>(live - g_seen.ticks);
-  note(item, live == g_seen.ticks);
-  return g_seen.ticks = live;
+  return seam_counter(TapeChannel::Ticks, g_seen.ticks, live);
 }
 
 void tape_seam_keys(PlatKeyState& keys) {

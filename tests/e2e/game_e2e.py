@@ -59,18 +59,8 @@ class Display:
             self.server.kill()
 
 
-class Game:
-    """One run of the program in a scratch folder, with xdotool input."""
-
-    def __init__(self, program, folder, display, audio="dummy", audio_file=None, env=None):
-        self.folder = folder
-        self.env = dict(os.environ, DISPLAY=display.name, SDL_AUDIODRIVER=audio, **(env or {}))
-        if audio_file:
-            self.env["SDL_DISKAUDIOFILE"] = audio_file
-        self.log = open(os.path.join(folder, "program.log"), "w")
-        self.process = subprocess.Popen([program], cwd=folder, env=self.env, stdout=self.log,
-                                        stderr=subprocess.STDOUT)
-        self.window = None
+class XInput:
+    """xdotool input to the window of self.process on the display in self.env."""
 
     def xdotool(self, *args, timeout=60):
         return subprocess.run(["xdotool", *args], env=self.env, capture_output=True, text=True,
@@ -82,6 +72,20 @@ class Game:
         check(out.strip() != "", "the program opens its window")
         self.window = out.split()[0]
         self.xdotool("windowfocus", "--sync", self.window)
+
+
+class Game(XInput):
+    """One run of the program in a scratch folder, with xdotool input."""
+
+    def __init__(self, program, folder, display, audio="dummy", audio_file=None, env=None):
+        self.folder = folder
+        self.env = dict(os.environ, DISPLAY=display.name, SDL_AUDIODRIVER=audio, **(env or {}))
+        if audio_file:
+            self.env["SDL_DISKAUDIOFILE"] = audio_file
+        self.log = open(os.path.join(folder, "program.log"), "w")
+        self.process = subprocess.Popen([program], cwd=folder, env=self.env, stdout=self.log,
+                                        stderr=subprocess.STDOUT)
+        self.window = None
 
     def alive(self):
         return self.process.poll() is None

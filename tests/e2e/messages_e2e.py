@@ -15,7 +15,7 @@ import sys
 import tempfile
 import time
 
-from game_e2e import Display, Failure, check
+from game_e2e import Display, Failure, XInput, check
 
 ESCAPE_WAIT_S = 30
 RAM_WAIT_S = 150
@@ -23,7 +23,7 @@ NO_DISPLAY_LIMIT_S = 3.0  # the program ends at once; the margin is for a loaded
 PAUSED_CPU_LIMIT = 30.0  # % of a core: a loop polling without pause takes about 100
 
 
-class Run:
+class Run(XInput):
     """The program copied into folder/bin, started in folder."""
 
     def __init__(self, program, folder, display=None, **env):
@@ -48,15 +48,8 @@ class Run:
             self.process = subprocess.Popen([self.program], cwd=folder, env=self.env, stdout=out,
                                             stderr=err)
 
-    def xdotool(self, *args, timeout=60):
-        return subprocess.run(["xdotool", *args], env=self.env, capture_output=True, text=True,
-                              timeout=timeout).stdout
-
     def wait_for_window(self):
-        out = self.xdotool("search", "--sync", "--onlyvisible", "--pid", str(self.process.pid),
-                           timeout=120)
-        check(out.strip() != "", "the program opens its window")
-        self.xdotool("windowfocus", "--sync", out.split()[0])
+        super().wait_for_window()
         time.sleep(1.0)  # start-up done, a few frames run
 
     def press(self, key, seconds=0.5):

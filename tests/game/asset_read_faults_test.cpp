@@ -15,14 +15,6 @@
 using namespace game_test;
 
 namespace {
-int live_objects(ObjectTable* table) {
-  int n = 0;
-  RtHandle id = 0;
-  rt_objects_enum_start(table);
-  while (rt_objects_enum_next(table, &id)) ++n;
-  return n;
-}
-
 long file_size(const char* path) {
   return static_cast<long>(std::filesystem::file_size(plat_find_file(path)));
 }

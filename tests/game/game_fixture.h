@@ -14,10 +14,12 @@
 #include "game/libraries.h"
 #include "game/state.h"
 #include "platform/clock.h"
+#include "platform/headless.h"
 #include "platform/input.h"
 #include "platform/video.h"
 #include "runtime/lists.h"
 #include "runtime/maths.h"
+#include "runtime/objects.h"
 #include "runtime/startup.h"
 
 namespace game_test {
@@ -48,13 +50,8 @@ inline void enter_scratch_folder() {
 
 inline void start_game_once() {
   static bool started = [] {
-    unsetenv("DISPLAY");
-    unsetenv("WAYLAND_DISPLAY");
-    setenv("SHOOTER_VIDEO", "soft", 1);
-    setenv("SDL_AUDIODRIVER", "dummy", 1);
+    plat_use_headless(kStart);
     enter_scratch_folder();
-    plat_clock_use_virtual(kStart);
-    plat_input_use_scripted();
     rt_register_globals(&g_game, sizeof g_game);
     rt_register_globals(&g_assets, sizeof g_assets);
     rt_register_globals(&g_lists, sizeof g_lists);
@@ -70,6 +67,15 @@ inline void start_game_once() {
 
 inline int count(const ListVar& list) {
   return rt_list_size(list.header);
+}
+
+// Records an object table holds now.
+inline int live_objects(ObjectTable* table) {
+  int n = 0;
+  RtHandle id = 0;
+  rt_objects_enum_start(table);
+  while (rt_objects_enum_next(table, &id)) ++n;
+  return n;
 }
 
 inline std::vector<Entity*> elements(const ListVar& list) {

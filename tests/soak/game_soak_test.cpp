@@ -36,14 +36,6 @@ long resident_bytes() {
   return resident * sysconf(_SC_PAGESIZE);
 }
 
-int live_objects(ObjectTable* table) {
-  int n = 0;
-  RtHandle id = 0;
-  rt_objects_enum_start(table);
-  while (rt_objects_enum_next(table, &id)) ++n;
-  return n;
-}
-
 int largest_list() {
   int most = 0;
   for (const ListVar* v :

@@ -16,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/headless.h"
 #include "runtime/heap.h"
 #include "tests/game/game_fixture.h"
 
@@ -28,12 +29,7 @@ constexpr int kChildSeconds = 60;
 // The start-up and a few frames, in the child; the Nth allocation fails
 // (0: none). Writes the start-up's allocation count to `report`.
 [[noreturn]] void start_in_child(std::size_t nth, int report) {
-  unsetenv("DISPLAY");
-  unsetenv("WAYLAND_DISPLAY");
-  setenv("SHOOTER_VIDEO", "soft", 1);
-  setenv("SDL_AUDIODRIVER", "dummy", 1);
-  plat_clock_use_virtual(kStart);
-  plat_input_use_scripted();
+  plat_use_headless(kStart);
   const std::size_t before = rt_heap_allocations();
   rt_heap_fail_at(nth);
   rt_register_globals(&g_game, sizeof g_game);
