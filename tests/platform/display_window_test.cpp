@@ -5,9 +5,29 @@
 
 #include <unistd.h>
 
+#include <array>
+#include <utility>
+
 #include "platform/display.h"
 
 namespace {
+using Pair = std::pair<int, int>;
+
+Pair size_of(PlatWindow* w) {
+  Pair p;
+  plat_window_size(w, &p.first, &p.second);
+  return p;
+}
+Pair position_of(PlatWindow* w) {
+  Pair p;
+  plat_window_position(w, &p.first, &p.second);
+  return p;
+}
+Pair desktop() {
+  Pair p;
+  plat_desktop_size(&p.first, &p.second);
+  return p;
+}
 
 class DisplayTest : public ::testing::Test {
  protected:
@@ -31,40 +51,27 @@ TEST_F(DisplayTest, WindowHasClientSizeAndPosition) {
   window_ = plat_window_create("t", 100, 50, 320, 200, kPlatWindowDecorated, nullptr);
   ASSERT_NE(window_, nullptr);
   settle();
-  int w = 0, h = 0, x = 0, y = 0;
-  plat_window_size(window_, &w, &h);
-  EXPECT_EQ(w, 320);
-  EXPECT_EQ(h, 200);
-  plat_window_position(window_, &x, &y);
-  EXPECT_EQ(x, 100);
-  EXPECT_EQ(y, 50);
+  EXPECT_EQ(size_of(window_), Pair(320, 200));
+  EXPECT_EQ(position_of(window_), Pair(100, 50));
   plat_window_move(window_, 140, 60);
   settle();
-  plat_window_position(window_, &x, &y);
-  EXPECT_EQ(x, 140);
-  EXPECT_EQ(y, 60);
+  EXPECT_EQ(position_of(window_), Pair(140, 60));
   EXPECT_NE(plat_window_id(window_), 0u);
 }
 
 TEST_F(DisplayTest, CentresOnDesktopAndOnParent) {
-  int dw = 0, dh = 0;
-  plat_desktop_size(&dw, &dh);
+  const auto [dw, dh] = desktop();
   ASSERT_GT(dw, 400);
   window_ = plat_window_create("", 0, 0, 400, 300, kPlatWindowCentred, nullptr);
   ASSERT_NE(window_, nullptr);
   settle();
-  int x = 0, y = 0;
-  plat_window_position(window_, &x, &y);
-  EXPECT_EQ(x, (dw - 400) / 2);
-  EXPECT_EQ(y, (dh - 300) / 2);
+  const auto [x, y] = position_of(window_);
+  EXPECT_EQ(Pair(x, y), Pair((dw - 400) / 2, (dh - 300) / 2));
 
   PlatWindow* child = plat_window_create("", 0, 0, 100, 50, kPlatWindowCentred, window_);
   ASSERT_NE(child, nullptr);
   settle();
-  int cx = 0, cy = 0;
-  plat_window_position(child, &cx, &cy);
-  EXPECT_EQ(cx, x + (400 - 100) / 2);
-  EXPECT_EQ(cy, y + (300 - 50) / 2);
+  EXPECT_EQ(position_of(child), Pair(x + (400 - 100) / 2, y + (300 - 50) / 2));
   plat_window_destroy(child);
 }
 
@@ -80,31 +87,18 @@ TEST_F(DisplayTest, FullScreenUsesRealModeOrLetterboxedDesktop) {
   const bool real_mode = plat_display_has_mode(1024, 768, 60);
   const PlatFullscreen got = plat_window_set_fullscreen(window_, true, 1024, 768);
   settle();
-  int dw = 0, dh = 0, w = 0, h = 0;
-  plat_desktop_size(&dw, &dh);
-  plat_window_drawable_size(window_, &w, &h);
-  if (real_mode) {
-    EXPECT_EQ(got, PlatFullscreen::Exclusive);
-    EXPECT_EQ(w, 1024);
-    EXPECT_EQ(h, 768);
-  } else {
-    EXPECT_EQ(got, PlatFullscreen::Desktop);
-    EXPECT_EQ(w, dw);
-    EXPECT_EQ(h, dh);
-  }
+  Pair drawable;
+  plat_window_drawable_size(window_, &drawable.first, &drawable.second);
+  EXPECT_EQ(got, real_mode ? PlatFullscreen::Exclusive : PlatFullscreen::Desktop);
+  EXPECT_EQ(drawable, real_mode ? Pair(1024, 768) : desktop());
   EXPECT_EQ(plat_window_fullscreen(window_), got);
   EXPECT_EQ(plat_window_refresh_hz(window_), 60);
 
   // Back to the window: size and place as before.
   EXPECT_EQ(plat_window_set_fullscreen(window_, false, 1024, 768), PlatFullscreen::Off);
   settle();
-  int x = 0, y = 0;
-  plat_window_size(window_, &w, &h);
-  plat_window_position(window_, &x, &y);
-  EXPECT_EQ(w, 1024);
-  EXPECT_EQ(h, 768);
-  EXPECT_EQ(x, 128);
-  EXPECT_EQ(y, 128);
+  EXPECT_EQ(size_of(window_), Pair(1024, 768));
+  EXPECT_EQ(position_of(window_), Pair(128, 128));
 }
 
 TEST_F(DisplayTest, FullScreenOfNoSizeIsNotPossible) {
@@ -170,24 +164,17 @@ TEST_F(DisplayTest, WarpsTheDesktopPointer) {
 }  // namespace
 
 TEST(Letterbox, FitsAndCentresKeepingAspect) {
-  const PlatRect same = plat_letterbox(1024, 768, 1024, 768);
-  EXPECT_EQ(same.x, 0);
-  EXPECT_EQ(same.y, 0);
-  EXPECT_EQ(same.width, 1024);
-  EXPECT_EQ(same.height, 768);
-  const PlatRect tall = plat_letterbox(1024, 768, 1280, 1024);  // bars above and below
-  EXPECT_EQ(tall.width, 1280);
-  EXPECT_EQ(tall.height, 960);
-  EXPECT_EQ(tall.x, 0);
-  EXPECT_EQ(tall.y, 32);
-  const PlatRect wide = plat_letterbox(1024, 768, 1920, 1080);  // bars left and right
-  EXPECT_EQ(wide.height, 1080);
-  EXPECT_EQ(wide.width, 1440);
-  EXPECT_EQ(wide.x, 240);
-  EXPECT_EQ(wide.y, 0);
-  const PlatRect none = plat_letterbox(1024, 768, 0, 600);
-  EXPECT_EQ(none.width, 0);
-  EXPECT_EQ(none.height, 0);
+  // x, y, width, height of 1024 × 768 on each screen size.
+  const auto box = [](int w, int h) {
+    const PlatRect r = plat_letterbox(1024, 768, w, h);
+    return std::array{r.x, r.y, r.width, r.height};
+  };
+  EXPECT_EQ(box(1024, 768), (std::array{0, 0, 1024, 768}));
+  EXPECT_EQ(box(1280, 1024), (std::array{0, 32, 1280, 960}));    // bars above and below
+  EXPECT_EQ(box(1920, 1080), (std::array{240, 0, 1440, 1080}));  // bars left and right
+  const std::array none = box(0, 600);
+  EXPECT_EQ(none[2], 0);
+  EXPECT_EQ(none[3], 0);
 }
 
 namespace {

@@ -2,7 +2,9 @@
 // and the scripted source that replaces them in tests.
 #include <gtest/gtest.h>
 
+#include <array>
 #include <set>
+#include <utility>
 
 #include "platform/display.h"
 #include "platform/input.h"
@@ -56,16 +58,12 @@ TEST(DikTable, EveryKeyOfA105KeyKeyboardHasItsCode) {
 }
 
 TEST(DikTable, GameKeysAndUnknownScancodes) {
-  // The game's keys: Escape 1, P 25, S 31, F 33, keypad + 78.
-  EXPECT_EQ(plat_dik_from_scancode(41), 1);
-  EXPECT_EQ(plat_dik_from_scancode(19), 25);
-  EXPECT_EQ(plat_dik_from_scancode(22), 31);
-  EXPECT_EQ(plat_dik_from_scancode(9), 33);
-  EXPECT_EQ(plat_dik_from_scancode(87), 78);
-  EXPECT_EQ(plat_dik_from_scancode(0), 0);
-  EXPECT_EQ(plat_dik_from_scancode(-3), 0);
-  EXPECT_EQ(plat_dik_from_scancode(100000), 0);
-  EXPECT_EQ(plat_dik_from_scancode(140), 0);  // an unnamed international key
+  // The game's keys: Escape 1, P 25, S 31, F 33, keypad + 78; then none, out
+  // of range, and 140, an unnamed international key.
+  const std::pair<int, int> keys[] = {{41, 1}, {19, 25}, {22, 31},    {9, 33}, {87, 78},
+                                      {0, 0},  {-3, 0},  {100000, 0}, {140, 0}};
+  for (auto [scancode, dik] : keys)
+    EXPECT_EQ(plat_dik_from_scancode(scancode), dik) << "scancode " << scancode;
 }
 
 TEST(DikTable, ReverseLookupRoundTrips) {
@@ -109,14 +107,11 @@ TEST_F(InputStateTest, MotionAccumulatesUntilThePoll) {
   plat_input_script_button(0, true);
   PlatMouseState m{};
   ASSERT_TRUE(plat_mouse_poll(m));
-  EXPECT_EQ(m.dx, 7);
-  EXPECT_EQ(m.dy, 3);
-  EXPECT_EQ(m.wheel, 120);
+  EXPECT_EQ((std::array{m.dx, m.dy, m.wheel}), (std::array{7, 3, 120}));
   EXPECT_EQ(m.buttons[0], 0x80);
   EXPECT_EQ(m.buttons[1], 0);
   ASSERT_TRUE(plat_mouse_poll(m));  // motion is used up, buttons stay
-  EXPECT_EQ(m.dx, 0);
-  EXPECT_EQ(m.dy, 0);
+  EXPECT_EQ((std::array{m.dx, m.dy}), (std::array{0, 0}));
   EXPECT_EQ(m.buttons[0], 0x80);
 }
 
@@ -146,11 +141,8 @@ TEST(InputEvents, RealEventsFillTheStateUnlessScripted) {
   EXPECT_EQ(keys[DIK_BACKSLASH], 0x80);
   PlatMouseState m{};
   ASSERT_TRUE(plat_mouse_poll(m));
-  EXPECT_EQ(m.dx, 4);
-  EXPECT_EQ(m.dy, 7);
-  EXPECT_EQ(m.buttons[0], 0);
-  EXPECT_EQ(m.buttons[1], 0x80);
-  EXPECT_EQ(m.buttons[2], 0x80);
+  EXPECT_EQ((std::array{m.dx, m.dy}), (std::array{4, 7}));
+  EXPECT_EQ(m.buttons, (std::array<std::uint8_t, 4>{0, 0x80, 0x80, 0}));
 
   plat_input_use_scripted();  // the script starts empty and ignores real events
   ASSERT_TRUE(plat_keyboard_read(keys));

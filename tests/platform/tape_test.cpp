@@ -64,10 +64,6 @@ Reads run_game(bool script) {
   return r;
 }
 
-std::string tape_path(const char* name) {
-  return ::testing::TempDir() + name + std::to_string(getpid()) + ".tape";
-}
-
 std::vector<std::uint8_t> read_file(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
   return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
@@ -85,7 +81,13 @@ class TapeTest : public ::testing::Test {
     plat_tape_finish();
     plat_input_use_real();
     plat_clock_use_real();
+    std::remove(path.c_str());
   }
+
+  // Each test's own tape, removed after it.
+  const std::string path = ::testing::TempDir() +
+                           ::testing::UnitTest::GetInstance()->current_test_info()->name() +
+                           std::to_string(getpid()) + ".tape";
 
   Reads record(const std::string& path) {
     std::string why;
@@ -106,7 +108,6 @@ class TapeTest : public ::testing::Test {
 };
 
 TEST_F(TapeTest, PlaybackGivesEveryReadBackInOrderAndChecksEachCheckpoint) {
-  const std::string path = tape_path("roundtrip");
   const Reads live = record(path);
   EXPECT_EQ(live.seeds[0], 4242u);
 
@@ -137,11 +138,9 @@ TEST_F(TapeTest, PlaybackGivesEveryReadBackInOrderAndChecksEachCheckpoint) {
   EXPECT_EQ(report.frames, 150u);
   EXPECT_EQ(report.checks_passed, 2u);
   EXPECT_EQ(report.drift_frame, 0u);
-  std::remove(path.c_str());
 }
 
 TEST_F(TapeTest, ChangedStateIsADriftAtItsCheckpoint) {
-  const std::string path = tape_path("drift");
   record(path);
   play(path);
   Reads r;
@@ -153,11 +152,9 @@ TEST_F(TapeTest, ChangedStateIsADriftAtItsCheckpoint) {
   const PlatTapeReport report = plat_tape_report();
   EXPECT_EQ(report.checks_passed, 1u);
   EXPECT_EQ(report.drift_frame, 120u);
-  std::remove(path.c_str());
 }
 
 TEST_F(TapeTest, ReadingPastTheEndOrOutOfOrderEndsTheGame) {
-  const std::string path = tape_path("end");
   record(path);
   play(path);
   Reads r;
@@ -177,7 +174,6 @@ TEST_F(TapeTest, ReadingPastTheEndOrOutOfOrderEndsTheGame) {
   plat_keyboard_read(keys);
   EXPECT_EQ(keys[DIK_ESCAPE], kPlatKeyDown);
   EXPECT_EQ(plat_tape_report().drift_frame, 1u);
-  std::remove(path.c_str());
 }
 
 TEST_F(TapeTest, RecordingIntoAFolderThatIsNotThereFailsAndRecordsNothing) {

@@ -41,35 +41,12 @@ std::uint32_t at(const Pixels& p, int width, int x, int y) {
 
 // D3D's blend as documented, with destination alpha 1, in exact rationals.
 unsigned d3d_factor(int f, bool is_src, unsigned cs, unsigned cd, unsigned as) {
-  switch (f) {
-    case 1:
-      return 0;
-    case 2:
-      return 255;
-    case 3:
-      return cs;
-    case 4:
-      return 255 - cs;
-    case 5:
-      return as;
-    case 6:
-      return 255 - as;
-    case 7:
-      return 255;
-    case 8:
-      return 0;
-    case 9:
-      return cd;
-    case 10:
-      return 255 - cd;
-    case 11:
-      return is_src ? std::min(as, 255u - 255u) : 0;
-    case 12:
-      return is_src ? as : 255 - as;
-    case 13:
-      return is_src ? 255 - as : as;
-  }
-  return is_src ? 255 : 0;
+  // Indexed by PlatBlend from kBlendZero; destination alpha is 1, so the
+  // saturated factor min(As, 1 - Ad) is 0.
+  const unsigned both = is_src ? as : 255 - as;
+  const unsigned factors[] = {0, 255, cs,       255 - cs, as,   255 - as,  255,
+                              0, cd,  255 - cd, 0,        both, 255 - both};
+  return f >= 1 && f <= 13 ? factors[f - 1] : (is_src ? 255 : 0);
 }
 
 std::uint32_t d3d_blend(std::uint32_t src, unsigned alpha, std::uint32_t dst, int sb, int db) {
