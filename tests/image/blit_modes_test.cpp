@@ -20,6 +20,7 @@ constexpr std::uint32_t kBlend = kDrawModeAlphaBlend;
 constexpr std::uint32_t kClip = kDrawModeAlphaClip;
 
 struct Case {
+  std::int32_t source_bits;
   std::uint32_t mode;
   std::int32_t target_bits;
   std::int32_t alpha;
@@ -27,73 +28,57 @@ struct Case {
   std::uint32_t expected;
 };
 
-std::uint32_t blit_one(const Case& k, std::int32_t source_bits) {
-  const std::uint32_t source = source_bits == 32 ? kSource : (kSource & 0xFFFFFF);
+std::uint32_t blit_one(const Case& k) {
+  const std::uint32_t source = k.source_bits == 32 ? kSource : (kSource & 0xFFFFFF);
   TestCanvas t(1, 1, k.target_bits, k.target_bits == 32 ? kTarget : (kTarget & 0xFFFFFF));
   draw_set_mode(t.c(), k.mode);
   const std::uint8_t bytes[4] = {
       static_cast<std::uint8_t>(source), static_cast<std::uint8_t>(source >> 8),
       static_cast<std::uint8_t>(source >> 16), static_cast<std::uint8_t>(source >> 24)};
-  if (source_bits == 32)
+  if (k.source_bits == 32)
     draw_blit32(t.c(), bytes, 4, 0, 0, 1, 1, k.alpha, k.flag);
   else
     draw_blit24(t.c(), bytes, 4, 0, 0, 1, 1, k.alpha, k.flag);
   return t.get(0, 0);
 }
 
-TEST(DrawBlit, Source32EveryModeOn32BitTarget) {
+// Sources of either depth in every mode onto both target depths.
+TEST(DrawBlit, EveryModeForEachSourceAndTargetDepth) {
   const Case cases[] = {
-      {kNone, 32, 255, 0, 0x64C85028},  {kNone, 32, 100, 0, 0x64C85028},
-      {kNone, 32, 255, 1, 0xB1AB4725},  {kNone, 32, 100, 1, 0x828A3D21},
-      {kNone, 32, 0, 1, 0x6464321E},    {kXor, 32, 255, 0, 0x64AC6236},
-      {kXor, 32, 100, 1, 0x64AC6236},   {kAll, 32, 255, 0, 0x80C85028},
-      {kAll, 32, 100, 1, 0x32C85028},   {kAll, 32, 0, 0, 0x00C85028},
-      {kOnly, 32, 255, 0, 0x8064321E},  {kOnly, 32, 100, 1, 0x3264321E},
-      {kBlend, 32, 255, 0, 0xB1AB4725}, {kBlend, 32, 100, 0, 0x828A3D21},
-      {kBlend, 32, 0, 1, 0x6464321E},   {kClip, 32, 255, 0, 0x64AB4725},
-      {kClip, 32, 100, 1, 0x648A3D21},  {kClip, 32, 0, 0, 0x6464321E},
+      {32, kNone, 32, 255, 0, 0x64C85028},  {32, kNone, 32, 100, 0, 0x64C85028},
+      {32, kNone, 32, 255, 1, 0xB1AB4725},  {32, kNone, 32, 100, 1, 0x828A3D21},
+      {32, kNone, 32, 0, 1, 0x6464321E},    {32, kXor, 32, 255, 0, 0x64AC6236},
+      {32, kXor, 32, 100, 1, 0x64AC6236},   {32, kAll, 32, 255, 0, 0x80C85028},
+      {32, kAll, 32, 100, 1, 0x32C85028},   {32, kAll, 32, 0, 0, 0x00C85028},
+      {32, kOnly, 32, 255, 0, 0x8064321E},  {32, kOnly, 32, 100, 1, 0x3264321E},
+      {32, kBlend, 32, 255, 0, 0xB1AB4725}, {32, kBlend, 32, 100, 0, 0x828A3D21},
+      {32, kBlend, 32, 0, 1, 0x6464321E},   {32, kClip, 32, 255, 0, 0x64AB4725},
+      {32, kClip, 32, 100, 1, 0x648A3D21},  {32, kClip, 32, 0, 0, 0x6464321E},
+      {32, kNone, 24, 255, 0, 0x00C85028},  {32, kNone, 24, 100, 0, 0x00C85028},
+      {32, kNone, 24, 255, 1, 0x00964123},  {32, kNone, 24, 100, 1, 0x0077371F},
+      {32, kNone, 24, 0, 1, 0x0064321E},    {32, kXor, 24, 255, 1, 0x00AC6236},
+      {32, kAll, 24, 255, 0, 0x00C85028},   {32, kAll, 24, 100, 1, 0x0077371F},
+      {32, kOnly, 24, 255, 0, 0x0064321E},  {32, kOnly, 24, 100, 1, 0x0064321E},
+      {32, kBlend, 24, 255, 0, 0x00964123}, {32, kBlend, 24, 100, 1, 0x0077371F},
+      {32, kClip, 24, 255, 1, 0x00964123},  {32, kClip, 24, 100, 0, 0x0077371F},
+      {32, kClip, 24, 0, 0, 0x0064321E},    {24, kNone, 32, 255, 0, 0x64C85028},
+      {24, kNone, 32, 100, 0, 0xA0A24424},  {24, kNone, 32, 0, 0, 0x6464321E},
+      {24, kXor, 32, 100, 0, 0x64AC6236},   {24, kAll, 32, 255, 0, 0xFFC85028},
+      {24, kAll, 32, 100, 0, 0x64C85028},   {24, kAll, 32, 0, 0, 0x00C85028},
+      {24, kOnly, 32, 255, 0, 0xFF64321E},  {24, kOnly, 32, 100, 0, 0x6464321E},
+      {24, kBlend, 32, 255, 0, 0xFFC85028}, {24, kBlend, 32, 100, 0, 0xA0A24424},
+      {24, kBlend, 32, 0, 0, 0x6464321E},   {24, kClip, 32, 255, 0, 0x64C85028},
+      {24, kClip, 32, 100, 0, 0x64A24424},  {24, kNone, 24, 255, 0, 0x00C85028},
+      {24, kNone, 24, 100, 0, 0x008B3D21},  {24, kNone, 24, 0, 0, 0x0064321E},
+      {24, kXor, 24, 0, 0, 0x00AC6236},     {24, kAll, 24, 100, 0, 0x008B3D21},
+      {24, kOnly, 24, 255, 0, 0x0064321E},  {24, kBlend, 24, 255, 0, 0x00C85028},
+      {24, kBlend, 24, 100, 0, 0x008B3D21}, {24, kBlend, 24, 0, 0, 0x0064321E},
+      {24, kClip, 24, 100, 0, 0x008B3D21},
   };
   for (const Case& k : cases) {
-    EXPECT_EQ(blit_one(k, 32), k.expected)
-        << std::hex << "mode " << k.mode << " alpha " << std::dec << k.alpha << " flag " << k.flag;
-  }
-}
-
-TEST(DrawBlit, Source32EveryModeOn24BitTarget) {
-  const Case cases[] = {
-      {kNone, 24, 255, 0, 0x00C85028},  {kNone, 24, 100, 0, 0x00C85028},
-      {kNone, 24, 255, 1, 0x00964123},  {kNone, 24, 100, 1, 0x0077371F},
-      {kNone, 24, 0, 1, 0x0064321E},    {kXor, 24, 255, 1, 0x00AC6236},
-      {kAll, 24, 255, 0, 0x00C85028},   {kAll, 24, 100, 1, 0x0077371F},
-      {kOnly, 24, 255, 0, 0x0064321E},  {kOnly, 24, 100, 1, 0x0064321E},
-      {kBlend, 24, 255, 0, 0x00964123}, {kBlend, 24, 100, 1, 0x0077371F},
-      {kClip, 24, 255, 1, 0x00964123},  {kClip, 24, 100, 0, 0x0077371F},
-      {kClip, 24, 0, 0, 0x0064321E},
-  };
-  for (const Case& k : cases) {
-    EXPECT_EQ(blit_one(k, 32), k.expected)
-        << std::hex << "mode " << k.mode << " alpha " << std::dec << k.alpha << " flag " << k.flag;
-  }
-}
-
-TEST(DrawBlit, Source24EveryModeOnBothTargets) {
-  const Case cases[] = {
-      {kNone, 32, 255, 0, 0x64C85028},  {kNone, 32, 100, 0, 0xA0A24424},
-      {kNone, 32, 0, 0, 0x6464321E},    {kXor, 32, 100, 0, 0x64AC6236},
-      {kAll, 32, 255, 0, 0xFFC85028},   {kAll, 32, 100, 0, 0x64C85028},
-      {kAll, 32, 0, 0, 0x00C85028},     {kOnly, 32, 255, 0, 0xFF64321E},
-      {kOnly, 32, 100, 0, 0x6464321E},  {kBlend, 32, 255, 0, 0xFFC85028},
-      {kBlend, 32, 100, 0, 0xA0A24424}, {kBlend, 32, 0, 0, 0x6464321E},
-      {kClip, 32, 255, 0, 0x64C85028},  {kClip, 32, 100, 0, 0x64A24424},
-      {kNone, 24, 255, 0, 0x00C85028},  {kNone, 24, 100, 0, 0x008B3D21},
-      {kNone, 24, 0, 0, 0x0064321E},    {kXor, 24, 0, 0, 0x00AC6236},
-      {kAll, 24, 100, 0, 0x008B3D21},   {kOnly, 24, 255, 0, 0x0064321E},
-      {kBlend, 24, 255, 0, 0x00C85028}, {kBlend, 24, 100, 0, 0x008B3D21},
-      {kBlend, 24, 0, 0, 0x0064321E},   {kClip, 24, 100, 0, 0x008B3D21},
-  };
-  for (const Case& k : cases) {
-    EXPECT_EQ(blit_one(k, 24), k.expected) << std::hex << "mode " << k.mode << " alpha " << std::dec
-                                           << k.alpha << " target " << k.target_bits;
+    EXPECT_EQ(blit_one(k), k.expected)
+        << std::hex << "mode " << k.mode << std::dec << " source " << k.source_bits << " target "
+        << k.target_bits << " alpha " << k.alpha << " flag " << k.flag;
   }
 }
 

@@ -65,6 +65,17 @@ Bytes rows32(std::uint8_t alpha) {
 
 const std::vector<std::uint32_t> kPalette = {kRed, kGreen, kBlue, kWhite, kBlack, kGrey};
 
+// Bit fields with an alpha mask inside a 124-byte header.
+BmpLayout v5_layout(std::uint8_t alpha) {
+  return {.header_size = 124,
+          .width = 3,
+          .height = 2,
+          .bits = 32,
+          .compression = 3,
+          .masks = {0x00ff0000, 0x0000ff00, 0x000000ff, 0xff000000},
+          .pixels = rows32(alpha)};
+}
+
 TEST_F(BmpRead, TrueColourRowsBottomUpAndTopDownAndEveryInfoHeader) {
   for (std::uint32_t header : {40u, 52u, 56u, 108u, 124u}) {
     BmpLayout s{
@@ -165,15 +176,7 @@ TEST_F(BmpRead, ThirtyTwoBitAlphaFromMemoryIsKeptOnlyWhenSomeIsSet) {
   ASSERT_NE(b, nullptr);
   EXPECT_EQ(pixel(b, 1, 0)[3], 9);
   EXPECT_EQ(pixel(b, 0, 0)[3], 0);
-  // Bit fields with an alpha mask inside a 124-byte header.
-  BmpLayout v5{.header_size = 124,
-               .width = 3,
-               .height = 2,
-               .bits = 32,
-               .compression = 3,
-               .masks = {0x00ff0000, 0x0000ff00, 0x000000ff, 0xff000000},
-               .pixels = rows32(200)};
-  b = catch_bitmap(make_bmp(v5));
+  b = catch_bitmap(make_bmp(v5_layout(200)));
   ASSERT_NE(b, nullptr);
   EXPECT_EQ(pixel(b, 2, 1), (Px{128, 128, 128, 200}));
 }
@@ -215,14 +218,17 @@ TEST_F(BmpRead, RunLengthStreamsWithEscapesDeltasAndAbsoluteRuns) {
               .palette = pal,
               .colours_used = 6,
               .pixels = {3, 1, 1, 2, 0, 0, 0, 3, 3, 4, 5, 0, 1, 0, 0, 0, 0, 2, 2, 0, 2, 1, 0, 1}};
-  ImgBitmap* b = catch_bitmap(make_bmp(s));
-  ASSERT_NE(b, nullptr);
   const std::uint32_t expected[3][4] = {{kBlack, kBlack, kGreen, kGreen},
                                         {kWhite, kGrey, 0x123456, kRed},
                                         {kGreen, kGreen, kGreen, kBlue}};
-  for (int y = 0; y < 3; ++y)
-    for (int x = 0; x < 4; ++x) EXPECT_EQ(pixel(b, x, y), opaque(expected[y][x])) << x << y;
-
+  const auto expect_rle = [&](const BmpLayout& layout) {
+    SCOPED_TRACE(layout.bits);
+    ImgBitmap* b = catch_bitmap(make_bmp(layout));
+    ASSERT_NE(b, nullptr);
+    for (int y = 0; y < 3; ++y)
+      for (int x = 0; x < 4; ++x) EXPECT_EQ(pixel(b, x, y), opaque(expected[y][x])) << x << y;
+  };
+  expect_rle(s);
   // The same picture as RLE4: runs alternate the two nibbles.
   BmpLayout s4{.width = 4,
                .height = 3,
@@ -232,14 +238,11 @@ TEST_F(BmpRead, RunLengthStreamsWithEscapesDeltasAndAbsoluteRuns) {
                .colours_used = 6,
                .pixels = {3,    0x11, 1, 0x22, 0, 0, 0, 3, 0x34, 0x50, 1,
                           0x00, 0,    0, 0,    2, 2, 0, 2, 0x11, 0,    1}};
-  b = catch_bitmap(make_bmp(s4));
-  ASSERT_NE(b, nullptr);
-  for (int y = 0; y < 3; ++y)
-    for (int x = 0; x < 4; ++x) EXPECT_EQ(pixel(b, x, y), opaque(expected[y][x])) << x << y;
+  expect_rle(s4);
 
   // A stream cut short keeps what it decoded; the rest stays black.
   s.pixels.resize(5);
-  b = catch_bitmap(make_bmp(s));
+  ImgBitmap* b = catch_bitmap(make_bmp(s));
   ASSERT_NE(b, nullptr);
   EXPECT_EQ(pixel(b, 0, 2), opaque(kGreen));
   EXPECT_EQ(pixel(b, 3, 2), opaque(kBlue));
@@ -257,24 +260,21 @@ TEST_F(BmpRead, DamagedOrHostileHeadersAreRefused) {
   Bytes d = base;
   d.resize(d.size() - 4);  // a pixel row cut short
   refused(d, "truncated rows");
-  d = base;
-  codec_test::put32(d, 10, 0x7ffffff0);
-  refused(d, "pixel offset past the end");
-  d = base;
-  codec_test::put32(d, 14, 64);
-  refused(d, "unknown header size");
-  d = base;
-  codec_test::put32(d, 18, 0x7fffffff);
-  refused(d, "huge width");
-  d = base;
-  codec_test::put32(d, 22, 0x80000000u);
-  refused(d, "most negative height");
-  d = base;
-  codec_test::put16(d, 28, 7);
-  refused(d, "odd bit count");
-  d = base;
-  codec_test::put32(d, 30, 4);
-  refused(d, "JPEG compression");
+  const struct {
+    std::size_t offset;
+    std::uint32_t value;
+    const char* what;
+  } fields[] = {{10, 0x7ffffff0, "pixel offset past the end"},
+                {14, 64, "unknown header size"},
+                {18, 0x7fffffff, "huge width"},
+                {22, 0x80000000u, "most negative height"},
+                {28, 7, "odd bit count"},
+                {30, 4, "JPEG compression"}};
+  for (const auto& field : fields) {
+    d = base;
+    codec_test::put32(d, field.offset, field.value);  // at 28 the zero compression stays zero
+    refused(d, field.what);
+  }
   BmpLayout rle_top{.width = 2,
                     .height = -2,
                     .bits = 8,
@@ -313,20 +313,13 @@ TEST_F(BmpRead, EveryTruncationOfEveryKindIsSafe) {
                 .palette = kPalette,
                 .colours_used = 6,
                 .pixels = {3, 0x11, 1, 0x22, 0, 0, 0, 3, 0x34, 0x50, 0, 2, 2, 0, 0, 1}};
-  BmpLayout v5{.header_size = 124,
-               .width = 3,
-               .height = 2,
-               .bits = 32,
-               .compression = 3,
-               .masks = {0x00ff0000, 0x0000ff00, 0x000000ff, 0xff000000},
-               .pixels = rows32(9)};
   BmpLayout core{.header_size = 12,
                  .width = 3,
                  .height = 2,
                  .bits = 1,
                  .palette = {0, kWhite},
                  .pixels = Bytes(8, 0xa0)};
-  for (const BmpLayout& layout : {rle, v5, core}) {
+  for (const BmpLayout& layout : {rle, v5_layout(9), core}) {
     Bytes full = make_bmp(layout);
     for (std::size_t n = 0; n <= full.size(); ++n) {
       Bytes cut(full.begin(), full.begin() + static_cast<std::ptrdiff_t>(n));

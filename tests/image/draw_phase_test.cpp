@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "draw_canvas.h"
+#include "tests/image/codec_test_support.h"
 #include "runtime/objects.h"
 
 namespace {
@@ -32,32 +33,17 @@ class DrawPhase : public testing::Test {
 };
 
 // A one-entry ICO file of a 1 x 1 32-bit picture.
-std::vector<std::uint8_t> tiny_icon() {
-  std::vector<std::uint8_t> f(22 + 48, 0);
-  const auto put16 = [&f](std::size_t at, std::uint16_t v) { std::memcpy(&f[at], &v, 2); };
-  const auto put32 = [&f](std::size_t at, std::uint32_t v) { std::memcpy(&f[at], &v, 4); };
-  put16(2, 1);
-  put16(4, 1);
-  f[6] = 1;
-  f[7] = 1;
-  put16(10, 1);
-  put16(12, 32);
-  put32(14, 48);
-  put32(18, 22);
-  put32(22, 40);
-  put32(26, 1);
-  put32(30, 2);
-  put16(34, 1);
-  put16(36, 32);
-  put32(62, 0xFF102030);
-  return f;
+codec_test::Bytes tiny_icon() {
+  return codec_test::make_ico(
+      {{1, 1, 32,
+        codec_test::make_icon_dib(1, 1, 32, {}, {0x30, 0x20, 0x10, 0xFF}, {0, 0, 0, 0})}});
 }
 
 TEST_F(DrawPhase, OutputAndStartRefuseWhatCannotBeDrawnInto) {
   EXPECT_EQ(img_output(12345), 0);
   EXPECT_EQ(img_output(-1), 0);
   EXPECT_EQ(draw_start(0), 0);
-  const std::vector<std::uint8_t> ico = tiny_icon();
+  const codec_test::Bytes ico = tiny_icon();
   const std::intptr_t icon = img_catch(-1, ico.data(), static_cast<std::int32_t>(ico.size()));
   ASSERT_NE(icon, 0);
   ids_.push_back(icon);

@@ -55,14 +55,11 @@ TEST_F(ImageSave, TrueColourFilesHaveExactHeadersAndPixels) {
   ASSERT_EQ(f.size(), 54u + 16 * 3);
   EXPECT_EQ(f[0], 'B');
   EXPECT_EQ(get32(f, 2), f.size());
-  EXPECT_EQ(get32(f, 10), 54u);
-  EXPECT_EQ(get32(f, 14), 40u);
-  EXPECT_EQ(get32(f, 18), 5u);
-  EXPECT_EQ(get32(f, 22), 3u);
+  // Pixel offset, header size, width, height, no compression, image size.
+  for (auto [at, want] : {std::pair{10, 54u}, {14, 40u}, {18, 5u}, {22, 3u}, {30, 0u}, {34, 48u}})
+    EXPECT_EQ(get32(f, at), want) << "at " << at;
   EXPECT_EQ(f[26], 1);
   EXPECT_EQ(f[28], 24);
-  EXPECT_EQ(get32(f, 30), 0u);
-  EXPECT_EQ(get32(f, 34), 48u);
   for (int i = 38; i < 54; ++i) EXPECT_EQ(f[i], 0) << i;
   ImgBitmap* b = img_bitmap(id);
   EXPECT_TRUE(std::equal(b->pixels, b->pixels + 48, f.begin() + 54));

@@ -49,54 +49,36 @@ TEST_F(PngDecode, PaletteImagesAreBgrOrBgraWithTransparency) {
   EXPECT_EQ(pixel(b, 2, 0), (Px{30, 20, 10, 255}));  // past the last tRNS entry
 }
 
-TEST_F(PngDecode, GreyImagesFillAllThreeChannels) {
-  PngSpec grey8{.width = 2, .height = 1, .colour_type = PNG_COLOR_TYPE_GRAY};
-  grey8.rows = {{7, 200}};
-  std::intptr_t id = catch_png(make_png(grey8));
-  ASSERT_NE(id, 0);
-  EXPECT_EQ(img_bitmap(id)->bits_per_pixel, 24);
-  EXPECT_EQ(source_depth(id), 8);
-  EXPECT_EQ(pixel(img_bitmap(id), 1, 0), (Px{200, 200, 200, 255}));
-
-  PngSpec grey1{.width = 9, .height = 1, .colour_type = PNG_COLOR_TYPE_GRAY, .bit_depth = 1};
-  grey1.rows = {{0b10000001, 0b10000000}};
-  id = catch_png(make_png(grey1));
-  ASSERT_NE(id, 0);
-  EXPECT_EQ(source_depth(id), 1);
-  EXPECT_EQ(pixel(img_bitmap(id), 0, 0), (Px{255, 255, 255, 255}));
-  EXPECT_EQ(pixel(img_bitmap(id), 1, 0), (Px{0, 0, 0, 255}));
-  EXPECT_EQ(pixel(img_bitmap(id), 8, 0), (Px{255, 255, 255, 255}));
-
-  PngSpec grey_alpha{.width = 1, .height = 1, .colour_type = PNG_COLOR_TYPE_GRAY_ALPHA};
-  grey_alpha.rows = {{90, 40}};
-  id = catch_png(make_png(grey_alpha));
-  ASSERT_NE(id, 0);
-  EXPECT_EQ(img_bitmap(id)->bits_per_pixel, 32);
-  EXPECT_EQ(pixel(img_bitmap(id), 0, 0), (Px{90, 90, 90, 40}));
-
-  PngSpec grey16{
-      .width = 1, .height = 1, .colour_type = PNG_COLOR_TYPE_GRAY_ALPHA, .bit_depth = 16};
-  grey16.rows = {{0x12, 0xff, 0xab, 0x80}};
-  id = catch_png(make_png(grey16));
-  ASSERT_NE(id, 0);
-  EXPECT_EQ(source_depth(id), 16);
-  EXPECT_EQ(pixel(img_bitmap(id), 0, 0), (Px{0x12, 0x12, 0x12, 0xab}));
-}
-
-TEST_F(PngDecode, SixteenBitColourKeepsTheHighByte) {
-  PngSpec rgba{.width = 1, .height = 1, .colour_type = PNG_COLOR_TYPE_RGBA, .bit_depth = 16};
-  rgba.rows = {{0x10, 0xff, 0x20, 0x80, 0x30, 0x01, 0x40, 0x7f}};
-  std::intptr_t id = catch_png(make_png(rgba));
-  ASSERT_NE(id, 0);
-  EXPECT_EQ(img_bitmap(id)->bits_per_pixel, 32);
-  EXPECT_EQ(source_depth(id), 32);
-  EXPECT_EQ(pixel(img_bitmap(id), 0, 0), (Px{0x30, 0x20, 0x10, 0x40}));
-  PngSpec rgb{.width = 1, .height = 1, .colour_type = PNG_COLOR_TYPE_RGB, .bit_depth = 16};
-  rgb.rows = {{0xaa, 0xff, 0xbb, 0xff, 0xcc, 0xff}};
-  id = catch_png(make_png(rgb));
-  ASSERT_NE(id, 0);
-  EXPECT_EQ(source_depth(id), 24);
-  EXPECT_EQ(pixel(img_bitmap(id), 0, 0), (Px{0xcc, 0xbb, 0xaa, 255}));
+// Grey fills all three channels; sixteen-bit samples keep their high byte.
+TEST_F(PngDecode, GreyAndSixteenBitImagesDecodeToBgrOrBgra) {
+  constexpr int kGrey = PNG_COLOR_TYPE_GRAY, kGreyAlpha = PNG_COLOR_TYPE_GRAY_ALPHA;
+  constexpr int kRgb = PNG_COLOR_TYPE_RGB, kRgba = PNG_COLOR_TYPE_RGBA;
+  const Px white{255, 255, 255, 255}, black{0, 0, 0, 255};
+  const struct {
+    int colour_type, bit_depth, width;
+    Bytes row;
+    int bits, depth;                     // 0: not checked
+    std::vector<std::pair<int, Px>> xs;  // x on the only row, the pixel there
+  } cases[] = {
+      {kGrey, 8, 2, {7, 200}, 24, 8, {{1, {200, 200, 200, 255}}}},
+      {kGrey, 1, 9, {0b10000001, 0b10000000}, 0, 1, {{0, white}, {1, black}, {8, white}}},
+      {kGreyAlpha, 8, 1, {90, 40}, 32, 0, {{0, {90, 90, 90, 40}}}},
+      {kGreyAlpha, 16, 1, {0x12, 0xff, 0xab, 0x80}, 0, 16, {{0, {0x12, 0x12, 0x12, 0xab}}}},
+      // RGBA 16: 0x10ff 0x2080 0x3001 0x407f; RGB 16: 0xaaff 0xbbff 0xccff.
+      {kRgba, 16, 1, {16, 255, 32, 128, 48, 1, 64, 127}, 32, 32, {{0, {48, 32, 16, 64}}}},
+      {kRgb, 16, 1, {170, 255, 187, 255, 204, 255}, 0, 24, {{0, {204, 187, 170, 255}}}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(testing::Message()
+                 << "colour type " << c.colour_type << ", " << c.bit_depth << " bits");
+    PngSpec spec{.width = c.width, .colour_type = c.colour_type, .bit_depth = c.bit_depth};
+    spec.rows = {c.row};
+    std::intptr_t id = catch_png(make_png(spec));
+    ASSERT_NE(id, 0);
+    EXPECT_EQ(c.bits ? img_bitmap(id)->bits_per_pixel : 0, c.bits);
+    EXPECT_EQ(c.depth ? source_depth(id) : 0, c.depth);
+    for (const auto& [x, want] : c.xs) EXPECT_EQ(pixel(img_bitmap(id), x, 0), want) << x;
+  }
 }
 
 TEST_F(PngDecode, InterlacedImagesGiveTheSamePixels) {
