@@ -3,6 +3,20 @@
 
 using namespace game_test;
 
+namespace {
+// Seeds the generator for one enemy move that does not take its rare
+// random turn, and returns the jitter that move adds to the angle (the move
+// draws the same numbers again).
+int seed_for_one_move(std::uint32_t seed) {
+  rt_random_seed(seed);
+  const int r = rt_random(4000);
+  const int jitter = rt_random(20);
+  EXPECT_FALSE(r >= 400 && r <= 410) << "seed " << seed << " takes the random turn";
+  rt_random_seed(seed);
+  return jitter;
+}
+}  // namespace
+
 TEST_F(GameTest, MarkersAppearAwayFromTheShipAndGrowIntoEnemies) {
   for (int i = 0; i < 200; ++i) game_marker_spawn(1);
   for (Entity* m : elements(g_lists.spawn_markers)) {
@@ -77,11 +91,7 @@ TEST_F(GameTest, LeftWallSendsTheEnemyRightAndAnglesWrapAt359) {
 
   // An angle of 365 after the jitter continues as 6.
   rt_list_clear(g_lists.enemies.header);
-  rt_random_seed(77);
-  int r = rt_random(4000);
-  int jitter = rt_random(20);
-  ASSERT_FALSE(r >= 400 && r <= 410);
-  rt_random_seed(77);
+  const int jitter = seed_for_one_move(77);
   Entity* mid = add_enemy(500, 380, 1);
   mid->angle = static_cast<float>(365 + jitter - 10);
   game_enemies_move();
@@ -89,11 +99,7 @@ TEST_F(GameTest, LeftWallSendsTheEnemyRightAndAnglesWrapAt359) {
 }
 
 TEST_F(GameTest, NegativeAnglesStayNegativeAwayFromWalls) {
-  rt_random_seed(5);
-  int r = rt_random(4000);
-  int jitter = rt_random(20);
-  ASSERT_FALSE(r >= 400 && r <= 410);
-  rt_random_seed(5);
+  const int jitter = seed_for_one_move(5);
   Entity* e = add_enemy(500, 380, 1);
   e->angle = -90;
   game_enemies_move();
@@ -101,11 +107,7 @@ TEST_F(GameTest, NegativeAnglesStayNegativeAwayFromWalls) {
 }
 
 TEST_F(GameTest, LongFramesMoveEnemiesAsIfShort) {
-  rt_random_seed(9);
-  int r = rt_random(4000);
-  int jitter = rt_random(20);
-  ASSERT_FALSE(r >= 400 && r <= 410);
-  rt_random_seed(9);
+  const int jitter = seed_for_one_move(9);
   Entity* e = add_enemy(500, 380, 1);
   e->angle = static_cast<float>(jitter - 10);  // 0 after the jitter
   flip(0.5);
