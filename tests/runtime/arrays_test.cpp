@@ -32,36 +32,25 @@ struct Outer {
   double tail;
 };
 
+RtDescWord sub(const RtDescWord* desc) {
+  return reinterpret_cast<RtDescWord>(desc);
+}
+
+// One descriptor entry a line.
+// clang-format off
 const RtDescWord kLeafDesc[] = {offsetof(Leaf, text), kDescEnd};
-const RtDescWord kInnerDesc[] = {offsetof(Inner, label),
-                                 kDescList,
-                                 offsetof(Inner, leaves),
-                                 sizeof(Leaf),
-                                 reinterpret_cast<RtDescWord>(kLeafDesc),
-                                 kTagStruct,
-                                 kDescEnd};
-const RtDescWord kOuterDesc[] = {offsetof(Outer, name),
-                                 kDescArray,
-                                 offsetof(Outer, inners),
-                                 sizeof(Inner),
-                                 2,
-                                 kTagStruct,
-                                 reinterpret_cast<RtDescWord>(kInnerDesc),
-                                 kDescList,
-                                 offsetof(Outer, items),
-                                 sizeof(Inner),
-                                 reinterpret_cast<RtDescWord>(kInnerDesc),
-                                 kTagStruct,
-                                 kDescFixedArray,
-                                 2,
-                                 offsetof(Outer, pair),
-                                 sizeof(Leaf),
-                                 reinterpret_cast<RtDescWord>(kLeafDesc),
-                                 kDescEmbedded,
-                                 offsetof(Outer, embedded),
-                                 sizeof(Inner),
-                                 reinterpret_cast<RtDescWord>(kInnerDesc),
-                                 kDescEnd};
+const RtDescWord kInnerDesc[] = {
+    offsetof(Inner, label),
+    kDescList, offsetof(Inner, leaves), sizeof(Leaf), sub(kLeafDesc), kTagStruct,
+    kDescEnd};
+const RtDescWord kOuterDesc[] = {
+    offsetof(Outer, name),
+    kDescArray, offsetof(Outer, inners), sizeof(Inner), 2, kTagStruct, sub(kInnerDesc),
+    kDescList, offsetof(Outer, items), sizeof(Inner), sub(kInnerDesc), kTagStruct,
+    kDescFixedArray, 2, offsetof(Outer, pair), sizeof(Leaf), sub(kLeafDesc),
+    kDescEmbedded, offsetof(Outer, embedded), sizeof(Inner), sub(kInnerDesc),
+    kDescEnd};
+// clang-format on
 const RtDescWord kStringDesc[] = {0, kDescEnd};
 
 std::string text(const char* s) {
@@ -113,6 +102,11 @@ std::string dump_outer(const Outer& o) {
 struct HeapCounts {
   std::size_t main = rt_heap_block_count(rt_heap_main());
   std::size_t strings = rt_str_heap_blocks();
+  // Every block taken since `before` was given back, on both heaps.
+  void expect_as_now() const {
+    EXPECT_EQ(rt_heap_block_count(rt_heap_main()), main);
+    EXPECT_EQ(rt_str_heap_blocks(), strings);
+  }
 };
 }  // namespace
 
@@ -168,9 +162,7 @@ TEST(ArrayTest, ReallocatingFreesTheOldArrayWithItsMembers) {
   EXPECT_EQ(rt_array_header(var)->count, 2);
   EXPECT_EQ(static_cast<Outer*>(var)[1].name, nullptr);
   rt_array_free(var);
-  HeapCounts after;
-  EXPECT_EQ(after.main, before.main);
-  EXPECT_EQ(after.strings, before.strings);
+  before.expect_as_now();
 }
 
 TEST(ArrayTest, EachStructureElementGetsItsOwnEmptyList) {
@@ -218,11 +210,10 @@ TEST(StructTest, NeedsInitLooksThroughSubDescriptors) {
   EXPECT_EQ(rt_struct_needs_init(kLeafDesc), 0);
   EXPECT_EQ(rt_struct_needs_init(kStringDesc), 0);
   EXPECT_EQ(rt_struct_needs_init(kInnerDesc), 1);
-  const RtDescWord embedded_only[] = {kDescEmbedded, 0, sizeof(Inner),
-                                      reinterpret_cast<RtDescWord>(kInnerDesc), kDescEnd};
+  const RtDescWord embedded_only[] = {kDescEmbedded, 0, sizeof(Inner), sub(kInnerDesc), kDescEnd};
   EXPECT_EQ(rt_struct_needs_init(embedded_only), 1);
-  const RtDescWord fixed_strings[] = {
-      kDescFixedArray, 3, 0, sizeof(Leaf), reinterpret_cast<RtDescWord>(kLeafDesc), kDescEnd};
+  const RtDescWord fixed_strings[] = {kDescFixedArray, 3,       0, sizeof(Leaf),
+                                      sub(kLeafDesc),  kDescEnd};
   EXPECT_EQ(rt_struct_needs_init(fixed_strings), 0);
 }
 
@@ -282,9 +273,7 @@ TEST(StructTest, DeepCopyOfNestedMembersAndFreeWithoutLeaks) {
     EXPECT_EQ(dump_outer(dst[2]), dump_outer(dst[0]));
     rt_array_free(b);
   }
-  HeapCounts after;
-  EXPECT_EQ(after.main, before.main);
-  EXPECT_EQ(after.strings, before.strings);
+  before.expect_as_now();
 }
 
 TEST(StructTest, ListsOfStructuresCopyDeeply) {
@@ -310,9 +299,7 @@ TEST(StructTest, ListsOfStructuresCopyDeeply) {
   rt_list_free(a.header);
   rt_list_free(b.header);
   EXPECT_EQ(a.header, nullptr);
-  HeapCounts after;
-  EXPECT_EQ(after.main, before.main);
-  EXPECT_EQ(after.strings, before.strings);
+  before.expect_as_now();
 }
 
 TEST(MemoryBlockTest, AllocCopyPeekPoke) {

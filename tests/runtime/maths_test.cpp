@@ -155,18 +155,15 @@ TEST(FloatTest, SignTruncAndConversions) {
 
 TEST(DateTest, ValidityRules) {
   EXPECT_NE(rt_date_make(2000, 2, 29, 0, 0, 0), -1);
-  EXPECT_EQ(rt_date_make(1900, 2, 29, 0, 0, 0), -1);
-  EXPECT_EQ(rt_date_make(3600, 2, 29, 0, 0, 0), -1);
-  EXPECT_EQ(rt_date_make(2012, 4, 31, 0, 0, 0), -1);
-  EXPECT_EQ(rt_date_make(2013, 2, 29, 0, 0, 0), -1);
-  EXPECT_EQ(rt_date_make(2012, 2, 30, 0, 0, 0), -1);
-  EXPECT_EQ(rt_date_make(2012, 13, 1, 0, 0, 0), -1);
-  EXPECT_EQ(rt_date_make(2012, 0, 1, 0, 0, 0), -1);
-  EXPECT_EQ(rt_date_make(2012, 1, 0, 0, 0, 0), -1);
-  EXPECT_EQ(rt_date_make(0, 1, 1, 0, 0, 0), -1);
-  EXPECT_EQ(rt_date_make(2012, 1, 1, 24, 0, 0), -1);
-  EXPECT_EQ(rt_date_make(2012, 1, 1, 0, 60, 0), -1);
-  EXPECT_EQ(rt_date_make(2012, 1, 1, 0, 0, -1), -1);
+  // Not leap years, short months, and each field out of its range.
+  const std::array<int, 6> invalid[] = {
+      {1900, 2, 29, 0, 0, 0}, {3600, 2, 29, 0, 0, 0}, {2012, 4, 31, 0, 0, 0},
+      {2013, 2, 29, 0, 0, 0}, {2012, 2, 30, 0, 0, 0}, {2012, 13, 1, 0, 0, 0},
+      {2012, 0, 1, 0, 0, 0},  {2012, 1, 0, 0, 0, 0},  {0, 1, 1, 0, 0, 0},
+      {2012, 1, 1, 24, 0, 0}, {2012, 1, 1, 0, 60, 0}, {2012, 1, 1, 0, 0, -1}};
+  for (const auto& [y, mo, d, h, mi, sec] : invalid)
+    EXPECT_EQ(rt_date_make(y, mo, d, h, mi, sec), -1)
+        << y << "-" << mo << "-" << d << " " << h << ":" << mi << ":" << sec;
   EXPECT_EQ(rt_date_make(1970, 1, 1, 0, 0, 5), 5);
   EXPECT_EQ(rt_date_make(1970, 1, 1, 12, 0, 0), 43200);
 }

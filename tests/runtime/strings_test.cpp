@@ -8,23 +8,22 @@
 #include "runtime/strings.h"
 
 namespace {
-// Formats a number the way a compiled expression does and returns the text.
-std::string from_long(std::int32_t v) {
-  std::int32_t p0 = rt_str_position();
-  rt_str_from_long(rt_str_position(), v);
+// Formats a number at the buffer's position, the way a compiled expression
+// does, and returns the text.
+template <typename Write>
+std::string formatted(Write write) {
+  const std::int32_t p0 = rt_str_position();
+  write(p0);
   std::string text = rt_str_base() + p0;
   EXPECT_EQ(rt_str_position(), p0 + static_cast<std::int32_t>(text.size()));
   rt_str_set_position(p0);
   return text;
 }
-
+std::string from_long(std::int32_t v) {
+  return formatted([v](std::int32_t at) { rt_str_from_long(at, v); });
+}
 std::string from_quad(std::int64_t v) {
-  std::int32_t p0 = rt_str_position();
-  rt_str_from_quad(v, rt_str_position());
-  std::string text = rt_str_base() + p0;
-  EXPECT_EQ(rt_str_position(), p0 + static_cast<std::int32_t>(text.size()));
-  rt_str_set_position(p0);
-  return text;
+  return formatted([v](std::int32_t at) { rt_str_from_quad(v, at); });
 }
 }  // namespace
 
