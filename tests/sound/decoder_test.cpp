@@ -59,7 +59,7 @@ TEST_F(DecoderTest, FileAndMemoryDecodeToTheBytesOggdecWrites) {
     EXPECT_EQ(buffer_bytes(reinterpret_cast<PlatAudioBuffer*>(h)), expected);
     EXPECT_EQ(snd_object(1)->frequency, rate);
     EXPECT_EQ(snd_object(1)->decoder, nullptr);
-    h = snd_catch_memory(-1, image.data(), static_cast<std::uint32_t>(image.size()));
+    h = catch_image(-1, image);
     ASSERT_NE(h, 0);
     EXPECT_EQ(buffer_bytes(snd_object(h)->buffer), expected);
   }
@@ -108,7 +108,7 @@ TEST_F(DecoderTest, LoopingReadOfDataWithoutSamplesEnds) {
   EXPECT_EQ(snd_decoder_read(d, out.data(), 32768, kSndLoop), 0u);
   snd_decoder_close(d);
   // Nothing to decode whole: the load fails.
-  EXPECT_EQ(snd_catch_memory(-1, image.data(), static_cast<std::uint32_t>(image.size())), 0);
+  EXPECT_EQ(catch_image(-1, image), 0);
 }
 
 TEST_F(DecoderTest, DataNoDecoderAcceptsYieldsNull) {
@@ -136,7 +136,7 @@ TEST_F(DecoderTest, TruncatedAndDamagedOggIsHandled) {
   for (std::size_t n = good.size() / 2; n < good.size(); n += good.size() / 7) cuts.push_back(n);
   for (std::size_t n : cuts) {
     Bytes cut(good.begin(), good.begin() + static_cast<long>(std::min(n, good.size())));
-    RtHandle h = snd_catch_memory(-1, cut.data(), static_cast<std::uint32_t>(cut.size()));
+    RtHandle h = catch_image(-1, cut);
     if (h) snd_free(h);
   }
   std::mt19937 rng(11);
@@ -148,7 +148,7 @@ TEST_F(DecoderTest, TruncatedAndDamagedOggIsHandled) {
     Bytes bad = good;
     for (int k = 0; k < 8; ++k)
       bad[from + rng() % span] ^= static_cast<std::uint8_t>(1 + rng() % 255);
-    RtHandle h = snd_catch_memory(-1, bad.data(), static_cast<std::uint32_t>(bad.size()));
+    RtHandle h = catch_image(-1, bad);
     if (h) {
       loaded += i % 2 == 0;
       snd_free(h);

@@ -65,7 +65,7 @@ class ListenerTest : public ::testing::Test {
 
 RtHandle load_wav(RtHandle id, const Samples& s) {
   Bytes image = wav_image(s, 2, 44100);
-  return snd_catch_memory(id, image.data(), static_cast<std::uint32_t>(image.size()));
+  return catch_image(id, image);
 }
 
 Samples from_bytes(const Bytes& b) {

@@ -12,10 +12,6 @@ Bytes short_wav(int frames) {
   return wav_image(tone(frames, 2, 44100), 2, 44100);
 }
 
-RtHandle load(RtHandle id, const Bytes& image) {
-  return snd_catch_memory(id, image.data(), static_cast<std::uint32_t>(image.size()));
-}
-
 int channel_count(const SoundObject* rec) {
   int n = 0;
   for (RtChainBlock* b = rec->channels; b; b = b->next) ++n;
@@ -30,15 +26,12 @@ PlatAudioBuffer* channel_of(RtHandle channel) {
 class ObjectsTest : public ManualSound {};
 
 TEST_F(ObjectsTest, VolumeTableLevelsAndClamping) {
-  EXPECT_EQ(snd_volume_entry(0), 0);
-  EXPECT_EQ(snd_volume_entry(1), 6000);
-  EXPECT_EQ(snd_volume_entry(30), 8954);
-  EXPECT_EQ(snd_volume_entry(50), 9397);
-  EXPECT_EQ(snd_volume_entry(99), 9991);
-  EXPECT_EQ(snd_volume_entry(100), 10000);
+  const std::pair<int, int> entries[] = {{0, 0},     {1, 6000},  {30, 8954},
+                                         {50, 9397}, {99, 9991}, {100, 10000}};
+  for (auto [volume, entry] : entries) EXPECT_EQ(snd_volume_entry(volume), entry) << volume;
 
   Bytes image = short_wav(100);
-  RtHandle h = load(1, image);
+  RtHandle h = catch_image(1, image);
   auto* main = reinterpret_cast<PlatAudioBuffer*>(h);
   const std::pair<int, int> cases[] = {{0, -10000},  {30, -1046}, {100, 0},  {150, 0},
                                        {-5, -10000}, {50, -603},  {1, -4000}};
@@ -55,10 +48,10 @@ TEST_F(ObjectsTest, VolumeTableLevelsAndClamping) {
 
 TEST_F(ObjectsTest, HandlesForDynamicAndNumberedSounds) {
   Bytes image = short_wav(100);
-  RtHandle dynamic = load(-1, image);
+  RtHandle dynamic = catch_image(-1, image);
   ASSERT_NE(dynamic, 0);
   EXPECT_EQ(reinterpret_cast<SoundObject*>(dynamic), snd_object(dynamic));
-  RtHandle numbered = load(7, image);
+  RtHandle numbered = catch_image(7, image);
   EXPECT_EQ(reinterpret_cast<PlatAudioBuffer*>(numbered), snd_object(7)->buffer);
 
   // Operations on sounds that do not exist do nothing and return 0.
@@ -74,11 +67,11 @@ TEST_F(ObjectsTest, HandlesForDynamicAndNumberedSounds) {
 
 TEST_F(ObjectsTest, LoadingANumberInUseFreesTheOldSound) {
   Bytes image = short_wav(100);
-  RtHandle first = load(4, image);
+  RtHandle first = catch_image(4, image);
   snd_play(4, kSndNewChannel, 100);
   SoundObject* rec = snd_object(4);
   ASSERT_EQ(channel_count(rec), 1);
-  RtHandle second = load(4, image);
+  RtHandle second = catch_image(4, image);
   ASSERT_NE(second, 0);
   EXPECT_NE(second, first);
   EXPECT_EQ(snd_object(4), rec);  // same record, refilled
@@ -89,7 +82,7 @@ TEST_F(ObjectsTest, LoadingANumberInUseFreesTheOldSound) {
 TEST_F(ObjectsTest, PlayingTwiceRestartsFromTheBeginning) {
   auto samples = tone(4000, 2, 44100);
   Bytes image = wav_image(samples, 2, 44100);
-  RtHandle h = load(2, image);
+  RtHandle h = catch_image(2, image);
   auto* main = reinterpret_cast<PlatAudioBuffer*>(h);
   EXPECT_EQ(snd_play(2, 0, 100), 1);
   render(1000);
@@ -102,7 +95,7 @@ TEST_F(ObjectsTest, PlayingTwiceRestartsFromTheBeginning) {
 
 TEST_F(ObjectsTest, OneShotEndsAndLoopWraps) {
   Bytes image = short_wav(500);
-  auto* main = reinterpret_cast<PlatAudioBuffer*>(load(2, image));
+  auto* main = reinterpret_cast<PlatAudioBuffer*>(catch_image(2, image));
   snd_play(2, 0, 100);
   EXPECT_EQ(plat_audio_buffer_status(main), kPlatAudioPlaying);
   render(600);
@@ -115,7 +108,7 @@ TEST_F(ObjectsTest, OneShotEndsAndLoopWraps) {
 
 TEST_F(ObjectsTest, NewChannelReleasesFinishedChannelsFirst) {
   Bytes image = short_wav(300);
-  load(3, image);
+  catch_image(3, image);
   SoundObject* rec = snd_object(3);
   RtHandle c[3];
   for (auto& ch : c) ch = snd_play(3, kSndNewChannel, 40);
@@ -136,7 +129,7 @@ TEST_F(ObjectsTest, NewChannelReleasesFinishedChannelsFirst) {
 
 TEST_F(ObjectsTest, StopAndVolumeAddressMainAllOrOneChannel) {
   Bytes image = short_wav(300);
-  load(3, image);
+  catch_image(3, image);
   SoundObject* rec = snd_object(3);
   snd_play(3, kSndLoop, 100);
   RtHandle a = snd_play(3, kSndNewChannel | kSndLoop, 100);
@@ -163,8 +156,8 @@ TEST_F(ObjectsTest, StopAndVolumeAddressMainAllOrOneChannel) {
 
 TEST_F(ObjectsTest, StopEverySoundStopsMainBuffers) {
   Bytes image = short_wav(300);
-  load(1, image);
-  RtHandle d = load(-1, image);
+  catch_image(1, image);
+  RtHandle d = catch_image(-1, image);
   snd_play(1, kSndLoop, 100);
   snd_play(d, kSndLoop, 100);
   snd_stop(-1, 0);
@@ -175,28 +168,28 @@ TEST_F(ObjectsTest, StopEverySoundStopsMainBuffers) {
 
 TEST_F(ObjectsTest, FreeReleasesChannelsAndTheNumber) {
   Bytes image = short_wav(300);
-  load(6, image);
+  catch_image(6, image);
   snd_play(6, kSndNewChannel | kSndLoop, 100);
   snd_play(6, kSndNewChannel | kSndLoop, 100);
   snd_free(6);
   EXPECT_EQ(snd_object(6), nullptr);
   EXPECT_EQ(render(50), std::vector<std::int16_t>(100, 0));
-  RtHandle d = load(-1, image);
+  RtHandle d = catch_image(-1, image);
   snd_free(d);
   EXPECT_EQ(snd_object(d), nullptr);
 }
 
 TEST_F(ObjectsTest, ShutdownFreesEverySoundAndInitAgainWorks) {
   Bytes image = short_wav(300);
-  load(1, image);
-  RtHandle d = load(-1, image);
+  catch_image(1, image);
+  RtHandle d = catch_image(-1, image);
   snd_play(d, kSndNewChannel | kSndLoop, 100);
   ObjectTable* table = snd_init();  // already open: the same table
   snd_shutdown();
   EXPECT_EQ(snd_object(1), nullptr);
   EXPECT_FALSE(plat_audio_is_open());
   EXPECT_EQ(snd_init(), table);
-  EXPECT_NE(load(1, image), 0);
+  EXPECT_NE(catch_image(1, image), 0);
 }
 
 // Without an output device the library reports 0 and every load fails,
@@ -206,8 +199,8 @@ TEST(SoundWithoutDevice, InitFailsAndOperationsDoNothing) {
   snd_decoders_init();
   EXPECT_EQ(snd_init(), nullptr);
   Bytes image = short_wav(100);
-  EXPECT_EQ(load(1, image), 0);
-  EXPECT_EQ(load(-1, image), 0);
+  EXPECT_EQ(catch_image(1, image), 0);
+  EXPECT_EQ(catch_image(-1, image), 0);
   EXPECT_EQ(snd_play(1, 0, 100), 0);
   snd_stop(-1, 0);
   snd_free(1);

@@ -142,6 +142,11 @@ inline Bytes oggdec_pcm(const std::string& ogg) {
   return read_file(raw);
 }
 
+// Loads a sound from an image in memory, as snd_catch_memory does.
+inline RtHandle catch_image(RtHandle id, const Bytes& image) {
+  return snd_catch_memory(id, image.data(), static_cast<std::uint32_t>(image.size()));
+}
+
 // Reads a whole sound buffer's bytes.
 inline Bytes buffer_bytes(PlatAudioBuffer* b) {
   std::uint32_t size = plat_audio_buffer_size(b);

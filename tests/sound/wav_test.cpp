@@ -17,7 +17,7 @@ TEST_F(WavTest, LoadsPcmAsStoredIn8And16BitMonoAndStereo) {
       Bytes data(static_cast<std::size_t>(bits / 8 * channels) * 100);
       for (std::size_t i = 0; i < data.size(); ++i) data[i] = static_cast<std::uint8_t>(i * 7);
       Bytes image = wav_image(w, data);
-      RtHandle h = snd_catch_memory(3, image.data(), static_cast<std::uint32_t>(image.size()));
+      RtHandle h = catch_image(3, image);
       ASSERT_NE(h, 0) << bits << " bits, " << channels << " channels";
       auto* buffer = reinterpret_cast<PlatAudioBuffer*>(h);
       EXPECT_EQ(snd_object(3)->buffer, buffer);
@@ -35,7 +35,7 @@ TEST_F(WavTest, DataAfterOddSizedChunkIsFoundWithoutPadByte) {
   w.extra_chunks.push_back({"LIST", Bytes{1, 2, 3}});  // odd size, no pad follows
   Bytes data{10, 0, 20, 0, 30, 0, 40, 0};
   Bytes image = wav_image(w, data);
-  RtHandle h = snd_catch_memory(-1, image.data(), static_cast<std::uint32_t>(image.size()));
+  RtHandle h = catch_image(-1, image);
   ASSERT_NE(h, 0);
   EXPECT_EQ(buffer_bytes(snd_object(h)->buffer), data);
 
@@ -44,7 +44,7 @@ TEST_F(WavTest, DataAfterOddSizedChunkIsFoundWithoutPadByte) {
   Bytes padded = image;
   const std::size_t list_end = 20 + 16 + 8 + 3;
   padded.insert(padded.begin() + static_cast<long>(list_end), 0);
-  EXPECT_EQ(snd_catch_memory(-1, padded.data(), static_cast<std::uint32_t>(padded.size())), 0);
+  EXPECT_EQ(catch_image(-1, padded), 0);
 }
 
 TEST_F(WavTest, LongerFmtChunkMovesTheWalk) {
@@ -52,7 +52,7 @@ TEST_F(WavTest, LongerFmtChunkMovesTheWalk) {
   w.fmt_size = 18;  // WAVEFORMATEX with cbSize
   Bytes data{1, 0, 2, 0, 3, 0, 4, 0};
   Bytes image = wav_image(w, data);
-  RtHandle h = snd_catch_memory(-1, image.data(), static_cast<std::uint32_t>(image.size()));
+  RtHandle h = catch_image(-1, image);
   ASSERT_NE(h, 0);
   EXPECT_EQ(buffer_bytes(snd_object(h)->buffer), data);
 }
@@ -68,7 +68,7 @@ TEST_F(WavTest, RejectsFormatsThatAreNot8Or16BitPcm) {
   bad[5].fmt_size = 14;  // too short for a format
   for (const WavLayout& w : bad) {
     Bytes image = wav_image(w, data);
-    EXPECT_EQ(snd_catch_memory(5, image.data(), static_cast<std::uint32_t>(image.size())), 0)
+    EXPECT_EQ(catch_image(5, image), 0)
         << w.bits << " " << w.format_tag << " " << w.channels << " " << w.rate;
   }
   EXPECT_EQ(snd_object(5), nullptr);
@@ -80,33 +80,32 @@ TEST_F(WavTest, RejectsMissingFmtWrongSizesAndTruncation) {
 
   Bytes no_fmt = good;
   std::memcpy(no_fmt.data() + 12, "junk", 4);
-  EXPECT_EQ(snd_catch_memory(-1, no_fmt.data(), static_cast<std::uint32_t>(no_fmt.size())), 0);
+  EXPECT_EQ(catch_image(-1, no_fmt), 0);
 
   Bytes huge_fmt = good;
   huge_fmt[16] = 0xff;
   huge_fmt[19] = 0x7f;
-  EXPECT_EQ(snd_catch_memory(-1, huge_fmt.data(), static_cast<std::uint32_t>(huge_fmt.size())), 0);
+  EXPECT_EQ(catch_image(-1, huge_fmt), 0);
 
   Bytes long_data = good;  // data chunk says more than the file holds
   const std::uint32_t claimed = 401;
   std::memcpy(long_data.data() + 40, &claimed, 4);
-  EXPECT_EQ(snd_catch_memory(-1, long_data.data(), static_cast<std::uint32_t>(long_data.size())),
-            0);
+  EXPECT_EQ(catch_image(-1, long_data), 0);
 
   Bytes no_data = good;
   std::memcpy(no_data.data() + 36, "fact", 4);
-  EXPECT_EQ(snd_catch_memory(-1, no_data.data(), static_cast<std::uint32_t>(no_data.size())), 0);
+  EXPECT_EQ(catch_image(-1, no_data), 0);
 
   Bytes empty = wav_image(WavLayout{}, Bytes{});
-  EXPECT_EQ(snd_catch_memory(-1, empty.data(), static_cast<std::uint32_t>(empty.size())), 0);
+  EXPECT_EQ(catch_image(-1, empty), 0);
 
   // Every truncation of a valid file: a size smaller than the image.
   for (std::size_t n = 1; n < 44; ++n) {
     Bytes cut(good.begin(), good.begin() + static_cast<long>(n));
-    EXPECT_EQ(snd_catch_memory(-1, cut.data(), static_cast<std::uint32_t>(cut.size())), 0) << n;
+    EXPECT_EQ(catch_image(-1, cut), 0) << n;
   }
   EXPECT_EQ(snd_catch_memory(-1, good.data(), static_cast<std::uint32_t>(good.size() - 1)), 0);
-  EXPECT_NE(snd_catch_memory(-1, good.data(), static_cast<std::uint32_t>(good.size())), 0);
+  EXPECT_NE(catch_image(-1, good), 0);
 }
 
 // Random damage never crashes or reads outside the image (the sanitizer
@@ -123,7 +122,7 @@ TEST_F(WavTest, RandomlyDamagedImagesAreHandled) {
     image.resize(rng() % (image.size() + 1));
     if (image.empty()) continue;
     std::vector<std::uint8_t> exact(image);  // heap block of exactly the image size
-    RtHandle h = snd_catch_memory(-1, exact.data(), static_cast<std::uint32_t>(exact.size()));
+    RtHandle h = catch_image(-1, exact);
     if (h) {
       ++loaded;
       snd_free(h);
