@@ -77,8 +77,7 @@ TEST_F(BoxDraw, BoxesPartlyOffScreenAreClipped) {
             ".....#.\n"
             "######.\n"
             ".......\n");
-  EXPECT_EQ(pixel(1023, 767), 0xBBBBBBu);
-  EXPECT_EQ(pixel(1019, 767), 0u);
+  expect_screen({{1023, 767, 0xBBBBBBu}, {1019, 767, 0u}});
   EXPECT_EQ(pixel(500, 500), 0u) << "an outline around the whole screen draws nothing on it";
 }
 
@@ -88,8 +87,7 @@ TEST_F(BoxDraw, BoxesGoOverSpritesAndAreDrawnOnce) {
   eng_sprite_draw(s, 0, 0, 255);
   eng_box_draw(5, 5, 2, 2, 0x010203, 1);
   render();
-  EXPECT_EQ(pixel(5, 5), 0x010203u);
-  EXPECT_EQ(pixel(7, 7), 0xFFFFFFu);
+  expect_screen({{5, 5, 0x010203u}, {7, 7, 0xFFFFFFu}});
   EXPECT_EQ(rt_list_size(g_engine.boxes.header), 0);
   render();
   EXPECT_EQ(pixel(5, 5), 0u);

@@ -34,6 +34,9 @@ class SpriteDraw : public EngineTest, public ::testing::WithParamInterface<PlatV
           << "pixel (" << x << ", " << y << ") is " << std::hex << got << ", expected " << rgb;
     }
   }
+  void expect_pixels(std::initializer_list<At> points) const {
+    for (const At& a : points) expect_pixel(a.x, a.y, a.rgb);
+  }
 };
 
 TEST_P(SpriteDraw, HalfScaleSpriteCoversHalfItsSizeFromItsCorner) {
@@ -41,12 +44,8 @@ TEST_P(SpriteDraw, HalfScaleSpriteCoversHalfItsSizeFromItsCorner) {
   eng_sprite_set_scale(s, 50, 50);
   eng_sprite_draw(s, 100, 100, 255);
   render();
-  expect_pixel(100, 100, 0xFFFFFF);
-  expect_pixel(131, 131, 0xFFFFFF);
-  expect_pixel(132, 100, 0);
-  expect_pixel(100, 132, 0);
-  expect_pixel(99, 100, 0);
-  expect_pixel(100, 99, 0);
+  expect_pixels({{100, 100, 0xFFFFFF}, {131, 131, 0xFFFFFF}, {132, 100, 0}, {100, 132, 0}});
+  expect_pixels({{99, 100, 0}, {100, 99, 0}});
 }
 
 TEST_P(SpriteDraw, CreationOrderDecidesWhatIsOnTopNotCallOrder) {
@@ -55,9 +54,7 @@ TEST_P(SpriteDraw, CreationOrderDecidesWhatIsOnTopNotCallOrder) {
   eng_sprite_draw(b, 10, 10, 255);
   eng_sprite_draw(a, 12, 12, 255);
   render();
-  expect_pixel(15, 15, 0x00FF00);
-  expect_pixel(19, 19, 0xFF0000);
-  expect_pixel(10, 10, 0x00FF00);
+  expect_pixels({{15, 15, 0x00FF00}, {19, 19, 0xFF0000}, {10, 10, 0x00FF00}});
 }
 
 TEST_P(SpriteDraw, SpriteDrawnTwiceUsesTheAngleOfEachCall) {
@@ -67,14 +64,8 @@ TEST_P(SpriteDraw, SpriteDrawnTwiceUsesTheAngleOfEachCall) {
   eng_sprite_draw(s, 100, 100, 255);
   render();
   // The first copy lies flat, the second stands on the same centre.
-  expect_pixel(100, 100, 0xFFFFFF);
-  expect_pixel(107, 101, 0xFFFFFF);
-  expect_pixel(104, 97, 0xFFFFFF);
-  expect_pixel(103, 104, 0xFFFFFF);
-  expect_pixel(102, 104, 0);
-  expect_pixel(105, 104, 0);
-  expect_pixel(104, 96, 0);
-  expect_pixel(104, 105, 0);
+  expect_pixels({{100, 100, 0xFFFFFF}, {107, 101, 0xFFFFFF}, {104, 97, 0xFFFFFF}});
+  expect_pixels({{103, 104, 0xFFFFFF}, {102, 104, 0}, {105, 104, 0}, {104, 96, 0}, {104, 105, 0}});
 }
 
 TEST_P(SpriteDraw, LaterSpriteAtDepthOneStaysBehindEarlierSpriteAtDepthZero) {
@@ -84,10 +75,7 @@ TEST_P(SpriteDraw, LaterSpriteAtDepthOneStaysBehindEarlierSpriteAtDepthZero) {
   eng_sprite_draw(front, 50, 50, 255);
   eng_sprite_draw(back, 46, 46, 255);
   render();
-  expect_pixel(50, 50, 0xFF0000);
-  expect_pixel(57, 57, 0xFF0000);
-  expect_pixel(46, 46, 0x0000FF);
-  expect_pixel(58, 58, 0x0000FF);
+  expect_pixels({{50, 50, 0xFF0000}, {57, 57, 0xFF0000}, {46, 46, 0x0000FF}, {58, 58, 0x0000FF}});
 }
 
 TEST_P(SpriteDraw, EachEntryBlendsWithItsOwnFactorsAndAlpha) {
@@ -101,9 +89,7 @@ TEST_P(SpriteDraw, EachEntryBlendsWithItsOwnFactorsAndAlpha) {
   const EngHandle white = solid_sprite(4, 4, kWhite);
   eng_sprite_draw(white, 20, 0, 128);
   render();
-  expect_pixel(1, 1, 0x808080);
-  expect_pixel(11, 1, 0x808080);
-  expect_pixel(21, 1, 0x808080);
+  expect_pixels({{1, 1, 0x808080}, {11, 1, 0x808080}, {21, 1, 0x808080}});
 }
 
 INSTANTIATE_TEST_SUITE_P(Backends, SpriteDraw,
@@ -123,18 +109,10 @@ TEST_F(SpriteRender, HotspotIsThePivotAndLeavesTheUnrotatedImageInPlace) {
   eng_sprite_set_angle(s, 90);
   eng_sprite_draw(s, 20, 20, 255);
   render();
-  const Pixels p = screen();
-  auto at = [&](int x, int y) { return p[y * kWidth + x]; };
-  EXPECT_EQ(at(10, 10), 0xFFFFFFu);
-  EXPECT_EQ(at(17, 11), 0xFFFFFFu);
-  EXPECT_EQ(at(18, 10), 0u);
-  EXPECT_EQ(at(9, 10), 0u);
+  expect_screen({{10, 10, 0xFFFFFFu}, {17, 11, 0xFFFFFFu}, {18, 10, 0u}, {9, 10, 0u}});
   // Turned about (20, 21): the bar hangs down from there.
-  EXPECT_EQ(at(19, 21), 0xFFFFFFu);
-  EXPECT_EQ(at(20, 24), 0xFFFFFFu);
-  EXPECT_EQ(at(21, 21), 0u);
-  EXPECT_EQ(at(19, 20), 0u);
-  EXPECT_EQ(at(19, 25), 0u);
+  expect_screen({{19, 21, 0xFFFFFFu}, {20, 24, 0xFFFFFFu}, {21, 21, 0u}, {19, 20, 0u}});
+  expect_screen({{19, 25, 0u}});
 }
 
 TEST_F(SpriteRender, UnrotatedSpriteShowsItsTexelsOneToOne) {
@@ -201,8 +179,7 @@ TEST_F(SpriteAnimation, RunningAnimationAddsTheEntryFrameAndSpeedZeroTakesItAsIs
   record(still).current_frame = 3;
   eng_text_draw(still, 10, 0, "\x02", 255, 0, 0);
   render();
-  EXPECT_EQ(pixel(0, 0), 0xFF0000u);
-  EXPECT_EQ(pixel(10, 0), 0x0000FFu);
+  expect_screen({{0, 0, 0xFF0000u}, {10, 0, 0x0000FFu}});
 }
 
 TEST_F(SpriteRender, DrawsWaitWhileTheDeviceIsUnusable) {
@@ -217,8 +194,7 @@ TEST_F(SpriteRender, DrawsWaitWhileTheDeviceIsUnusable) {
   EXPECT_EQ(pixel(0, 0), 0u);
   g_engine.screen.device_status = 0;
   render();
-  EXPECT_EQ(pixel(0, 0), 0xFFFFFFu);
-  EXPECT_EQ(pixel(10, 0), 0xFFFFFFu);
+  expect_screen({{0, 0, 0xFFFFFFu}, {10, 0, 0xFFFFFFu}});
   EXPECT_EQ(rt_list_size(g_engine.draw_queue.header), 0);
   render();
   EXPECT_EQ(pixel(0, 0), 0u) << "each entry is drawn once";

@@ -108,6 +108,17 @@ class EngineTest : public ::testing::Test {
 
   std::uint32_t pixel(int x, int y) const { return screen()[y * kWidth + x]; }
 
+  // Screen pixels that must be exactly these colours, each checked on its own.
+  struct At {
+    int x, y;
+    std::uint32_t rgb;
+  };
+  void expect_screen(std::initializer_list<At> points) const {
+    const Pixels p = screen();
+    for (const At& a : points)
+      EXPECT_EQ(p[a.y * kWidth + a.x], a.rgb) << "pixel (" << a.x << ", " << a.y << ")";
+  }
+
   static std::vector<EngHandle> sprite_order() {
     std::vector<EngHandle> order;
     ListHeader* list = g_engine.sprites.header;

@@ -60,13 +60,8 @@ TEST_F(TextDraw, GlyphsUseTheSheetsScaleButAdvanceByTheUnscaledWidth) {
   eng_sprite_set_frames(sheet, 2, 0, 32, 32);
   eng_text_draw(sheet, 200, 300, "!\"!", 255, 33, -16);
   render();
-  EXPECT_EQ(pixel(200, 300), 0xFF0000u);
-  EXPECT_EQ(pixel(215, 315), 0xFF0000u);
-  EXPECT_EQ(pixel(216, 300), 0x00FF00u);
-  EXPECT_EQ(pixel(231, 315), 0x00FF00u);
-  EXPECT_EQ(pixel(232, 300), 0xFF0000u);
-  EXPECT_EQ(pixel(248, 300), 0u);
-  EXPECT_EQ(pixel(200, 316), 0u);
+  expect_screen({{200, 300, 0xFF0000u}, {215, 315, 0xFF0000u}, {216, 300, 0x00FF00u}});
+  expect_screen({{231, 315, 0x00FF00u}, {232, 300, 0xFF0000u}, {248, 300, 0u}, {200, 316, 0u}});
 }
 
 TEST_F(TextDraw, FontLoadDescribesTheFontAndMakesItCurrent) {

@@ -77,9 +77,7 @@ TEST_F(TextureLoad, SpriteLoadMakesOpaqueBlackTransparentAndKeepsTheRest) {
   EXPECT_EQ(device_texels(t), expect);
   eng_sprite_draw(s, 10, 10, 255);
   render();
-  EXPECT_EQ(pixel(10, 10), 0u);
-  EXPECT_EQ(pixel(11, 10), 0x010101u);
-  EXPECT_EQ(pixel(14, 10), 0x123456u);
+  expect_screen({{10, 10, 0u}, {11, 10, 0x010101u}, {14, 10, 0x123456u}});
 }
 
 TEST_F(TextureLoad, TextureLoadWithoutAlphaIsOpaqueEverywhere) {
