@@ -7,6 +7,7 @@
 
 #include <array>
 #include <cstdint>
+#include <utility>
 
 #include "platform/display.h"
 #include "window/window.h"
@@ -23,7 +24,19 @@ class WindowTest : public ::testing::Test {
   void TearDown() override {
     if (plat_display_available()) win_end();
   }
+  using Pair = std::pair<int, int>;
   static PlatWindow* plat(WinHandle number) { return win_plat_window(win_handle(number)); }
+  static Pair position(WinHandle number) { return {win_x(number), win_y(number)}; }
+  static Pair size(WinHandle number) {
+    Pair p;
+    plat_window_size(plat(number), &p.first, &p.second);
+    return p;
+  }
+  static Pair desktop() {
+    Pair p;
+    plat_desktop_size(&p.first, &p.second);
+    return p;
+  }
   static void settle() {
     for (int i = 0; i < 10; ++i) {
       plat_events_pump();
@@ -33,33 +46,23 @@ class WindowTest : public ::testing::Test {
 };
 
 TEST_F(WindowTest, ScreenWindowIsCentredOnTheDesktop) {
-  int dw = 0, dh = 0;
-  plat_desktop_size(&dw, &dh);
+  const auto [dw, dh] = desktop();
   const WinHandle handle = win_open(0, 0, 0, 1024, 768, "", 0x00C00001);
   ASSERT_NE(handle, 0);
   EXPECT_EQ(win_handle(0), handle);
   settle();
-  int w = 0, h = 0;
-  plat_window_size(plat(0), &w, &h);
-  EXPECT_EQ(w, 1024);
-  EXPECT_EQ(h, 768);
-  EXPECT_EQ(win_x(0), (dw - 1024) / 2);
-  EXPECT_EQ(win_y(0), (dh - 768) / 2);
+  EXPECT_EQ(size(0), Pair(1024, 768));
+  EXPECT_EQ(position(0), Pair((dw - 1024) / 2, (dh - 768) / 2));
   EXPECT_TRUE(plat_window_decorated(plat(0)));
   EXPECT_TRUE(plat_window_visible(plat(0)));
 }
 
 TEST_F(WindowTest, CentringClampsToTheDesktop) {
-  int dw = 0, dh = 0;
-  plat_desktop_size(&dw, &dh);
+  const auto [dw, dh] = desktop();
   ASSERT_NE(win_open(0, 0, 0, dw + 300, dh + 100, "", kWinCentreScreen), 0);
   settle();
-  int w = 0, h = 0;
-  plat_window_size(plat(0), &w, &h);
-  EXPECT_EQ(w, dw);
-  EXPECT_EQ(h, dh);
-  EXPECT_EQ(win_x(0), 0);
-  EXPECT_EQ(win_y(0), 0);
+  EXPECT_EQ(size(0), Pair(dw, dh));
+  EXPECT_EQ(position(0), Pair(0, 0));
 }
 
 TEST_F(WindowTest, NoStyleGivesACaptionAndPopupGivesNone) {
@@ -68,8 +71,7 @@ TEST_F(WindowTest, NoStyleGivesACaptionAndPopupGivesNone) {
   ASSERT_NE(win_open(1, 100, 50, 200, 100, "", kWsPopup), 0);
   settle();
   EXPECT_FALSE(plat_window_decorated(plat(1)));
-  EXPECT_EQ(win_x(1), 100);
-  EXPECT_EQ(win_y(1), 50);
+  EXPECT_EQ(position(1), Pair(100, 50));
   // A tool window always has a caption, even when asked for as a pop-up.
   ASSERT_NE(win_open(2, 0, 0, 50, 50, "", std::uint32_t{kWsPopup} | kWinToolWindow), 0);
   EXPECT_TRUE(plat_window_decorated(plat(2)));
@@ -87,15 +89,13 @@ TEST_F(WindowTest, DefaultPositionAndCentringOnAParent) {
   settle();
   ASSERT_NE(win_open(2, 0, 0, 100, 60, "", kWinCentreParent, parent), 0);
   settle();
-  EXPECT_EQ(win_x(2), 200 + (400 - 100) / 2);
-  EXPECT_EQ(win_y(2), 100 + (300 - 60) / 2);
+  EXPECT_EQ(position(2), Pair(200 + (400 - 100) / 2, 100 + (300 - 60) / 2));
   // A parent near the desktop's corner does not push the child off it.
   ASSERT_NE(win_open(3, 0, 0, 40, 40, "", 0), 0);
   settle();
   ASSERT_NE(win_open(4, 0, 0, 300, 300, "", kWinCentreParent, win_handle(3)), 0);
   settle();
-  EXPECT_EQ(win_x(4), 0);
-  EXPECT_EQ(win_y(4), 0);
+  EXPECT_EQ(position(4), Pair(0, 0));
 }
 
 TEST_F(WindowTest, ReopeningANumberReplacesTheWindow) {
@@ -109,9 +109,7 @@ TEST_F(WindowTest, ReopeningANumberReplacesTheWindow) {
   EXPECT_EQ(win_handle(0), second);
   EXPECT_EQ(win_plat_window(first == second ? 0 : first), nullptr);  // the old one is gone
   EXPECT_EQ(win_events_pending(0, kWinEventClose), 0);               // its events went with it
-  int w = 0, h = 0;
-  plat_window_size(plat(0), &w, &h);
-  EXPECT_EQ(w, 80);
+  EXPECT_EQ(size(0).first, 80);
 }
 
 TEST_F(WindowTest, CloseEventsAreQueuedOnceAndDroppedWithTheWindow) {
@@ -131,8 +129,7 @@ TEST_F(WindowTest, CloseEventsAreQueuedOnceAndDroppedWithTheWindow) {
 
 TEST_F(WindowTest, MissingWindowsGiveZeroAndCloseQuietly) {
   EXPECT_EQ(win_handle(7), 0);
-  EXPECT_EQ(win_x(7), 0);
-  EXPECT_EQ(win_y(7), 0);
+  EXPECT_EQ(position(7), Pair(0, 0));
   win_close(7);
   win_close(-1);
   win_close(123456789);
