@@ -95,12 +95,9 @@ TEST_F(SpriteOps, FramesAreCountedRowByRow) {
   EXPECT_EQ(r.centre[0], 16.0f);
   EXPECT_EQ(r.current_frame, 3) << "not reset";
   EXPECT_EQ(r.frame_timer, 2.0f) << "not reset";
-  std::int32_t rect[4];
-  eng_sprite_frame_rect(r, 9, rect);
-  EXPECT_EQ(rect[0], 32);
-  EXPECT_EQ(rect[1], 32);
-  EXPECT_EQ(rect[2], 64);
-  EXPECT_EQ(rect[3], 64);
+  std::array<std::int32_t, 4> rect{};
+  eng_sprite_frame_rect(r, 9, rect.data());
+  EXPECT_EQ(rect, (std::array<std::int32_t, 4>{32, 32, 64, 64}));
   // A zero frame width would divide by zero.
   EXPECT_EQ(eng_sprite_set_frames(s, 4, 0, 0, 8), 1);
   EXPECT_EQ(record(s).frames_per_row, 0);

@@ -65,6 +65,18 @@ Bytes rows32(std::uint8_t alpha) {
 
 const std::vector<std::uint32_t> kPalette = {kRed, kGreen, kBlue, kWhite, kBlack, kGrey};
 
+// A palette picture; compression 1 is RLE8, 2 RLE4.
+BmpLayout paletted(int width, int height, int bits, std::vector<std::uint32_t> palette,
+                   std::uint32_t colours_used, Bytes pixels, std::uint32_t compression = 0) {
+  return {.width = width,
+          .height = height,
+          .bits = bits,
+          .compression = compression,
+          .palette = std::move(palette),
+          .colours_used = colours_used,
+          .pixels = std::move(pixels)};
+}
+
 // Bit fields with an alpha mask inside a 124-byte header.
 BmpLayout v5_layout(std::uint8_t alpha) {
   return {.header_size = 124,
@@ -89,46 +101,26 @@ TEST_F(BmpRead, TrueColourRowsBottomUpAndTopDownAndEveryInfoHeader) {
 
 TEST_F(BmpRead, PaletteDepthsIncludingTheCoreHeaderAndShortColourTables) {
   Bytes indices8 = {3, 4, 5, 0, 0, 1, 2, 0};  // bottom row first, rows padded to 4
-  BmpLayout s{.width = 3,
-              .height = 2,
-              .bits = 8,
-              .palette = kPalette,
-              .colours_used = 6,
-              .pixels = indices8};
+  BmpLayout s = paletted(3, 2, 8, kPalette, 6, indices8);
   expect_picture(catch_bitmap(make_bmp(s)));
   s.header_size = 12;  // three-byte colour table entries, all 256 of them
   s.palette.resize(256);
   s.colours_used = 0;
   expect_picture(catch_bitmap(make_bmp(s)));
 
-  BmpLayout s4{.width = 3,
-               .height = 2,
-               .bits = 4,
-               .palette = kPalette,
-               .colours_used = 6,
-               .pixels = {0x34, 0x50, 0, 0, 0x01, 0x20, 0, 0}};
+  BmpLayout s4 = paletted(3, 2, 4, kPalette, 6, {0x34, 0x50, 0, 0, 0x01, 0x20, 0, 0});
   expect_picture(catch_bitmap(make_bmp(s4)));
 
   // 1 bit: a checker of the two palette colours; indices beyond a short
   // table read as black.
-  BmpLayout s1{.width = 3,
-               .height = 2,
-               .bits = 1,
-               .palette = {kWhite, kBlue},
-               .colours_used = 2,
-               .pixels = {0b10100000, 0, 0, 0, 0b01000000, 0, 0, 0}};
+  BmpLayout s1 = paletted(3, 2, 1, {kWhite, kBlue}, 2, {0b10100000, 0, 0, 0, 0b01000000, 0, 0, 0});
   ImgBitmap* b = catch_bitmap(make_bmp(s1));
   ASSERT_NE(b, nullptr);
   EXPECT_EQ(pixel(b, 0, 0), opaque(kWhite));
   EXPECT_EQ(pixel(b, 1, 0), opaque(kBlue));
   EXPECT_EQ(pixel(b, 0, 1), opaque(kBlue));
   EXPECT_EQ(pixel(b, 1, 1), opaque(kWhite));
-  BmpLayout s8short{.width = 1,
-                    .height = 1,
-                    .bits = 8,
-                    .palette = {kRed},
-                    .colours_used = 1,
-                    .pixels = {9, 0, 0, 0}};
+  BmpLayout s8short = paletted(1, 1, 8, {kRed}, 1, {9, 0, 0, 0});
   EXPECT_EQ(pixel(catch_bitmap(make_bmp(s8short)), 0, 0), opaque(kBlack));
 }
 
@@ -191,11 +183,7 @@ TEST_F(BmpRead, FileLoadsConvertToTwentyFourBitsAndRememberTheSourceDepth) {
   EXPECT_EQ(record->source_depth, 32);
   expect_picture(img_bitmap(id));
 
-  BmpLayout s4{.width = 3,
-               .height = 2,
-               .bits = 4,
-               .palette = kPalette,
-               .pixels = {0x34, 0x50, 0, 0, 0x01, 0x20, 0, 0}};
+  BmpLayout s4 = paletted(3, 2, 4, kPalette, 0, {0x34, 0x50, 0, 0, 0x01, 0x20, 0, 0});
   s4.palette.resize(16);
   codec_test::write_file(path("b.bmp"), make_bmp(s4));
   EXPECT_NE(img_load(5, path("b.bmp").c_str()), 0);
@@ -211,13 +199,8 @@ TEST_F(BmpRead, RunLengthStreamsWithEscapesDeltasAndAbsoluteRuns) {
   // absolute run 3, 4, 5 then a run of one 0. Row 2: skip two pixels, then
   // two of index 1; then end of bitmap.
   std::vector<std::uint32_t> pal = {kRed, kGreen, kBlue, kWhite, kGrey, 0x123456};
-  BmpLayout s{.width = 4,
-              .height = 3,
-              .bits = 8,
-              .compression = 1,
-              .palette = pal,
-              .colours_used = 6,
-              .pixels = {3, 1, 1, 2, 0, 0, 0, 3, 3, 4, 5, 0, 1, 0, 0, 0, 0, 2, 2, 0, 2, 1, 0, 1}};
+  BmpLayout s = paletted(
+      4, 3, 8, pal, 6, {3, 1, 1, 2, 0, 0, 0, 3, 3, 4, 5, 0, 1, 0, 0, 0, 0, 2, 2, 0, 2, 1, 0, 1}, 1);
   const std::uint32_t expected[3][4] = {{kBlack, kBlack, kGreen, kGreen},
                                         {kWhite, kGrey, 0x123456, kRed},
                                         {kGreen, kGreen, kGreen, kBlue}};
@@ -230,14 +213,9 @@ TEST_F(BmpRead, RunLengthStreamsWithEscapesDeltasAndAbsoluteRuns) {
   };
   expect_rle(s);
   // The same picture as RLE4: runs alternate the two nibbles.
-  BmpLayout s4{.width = 4,
-               .height = 3,
-               .bits = 4,
-               .compression = 2,
-               .palette = pal,
-               .colours_used = 6,
-               .pixels = {3,    0x11, 1, 0x22, 0, 0, 0, 3, 0x34, 0x50, 1,
-                          0x00, 0,    0, 0,    2, 2, 0, 2, 0x11, 0,    1}};
+  BmpLayout s4 = paletted(
+      4, 3, 4, pal, 6,
+      {3, 0x11, 1, 0x22, 0, 0, 0, 3, 0x34, 0x50, 1, 0x00, 0, 0, 0, 2, 2, 0, 2, 0x11, 0, 1}, 2);
   expect_rle(s4);
 
   // A stream cut short keeps what it decoded; the rest stays black.
@@ -275,12 +253,7 @@ TEST_F(BmpRead, DamagedOrHostileHeadersAreRefused) {
     codec_test::put32(d, field.offset, field.value);  // at 28 the zero compression stays zero
     refused(d, field.what);
   }
-  BmpLayout rle_top{.width = 2,
-                    .height = -2,
-                    .bits = 8,
-                    .compression = 1,
-                    .palette = {kRed},
-                    .pixels = {2, 0, 0, 1}};
+  BmpLayout rle_top = paletted(2, -2, 8, {kRed}, 0, {2, 0, 0, 1}, 1);
   refused(make_bmp(rle_top), "top-down RLE");
   BmpLayout holes{.width = 1,
                   .height = 1,
@@ -291,12 +264,7 @@ TEST_F(BmpRead, DamagedOrHostileHeadersAreRefused) {
   refused(make_bmp(holes), "non-contiguous mask");
   holes.masks = {0, 0, 0, 0};
   refused(make_bmp(holes), "no masks");
-  BmpLayout big_palette{.width = 1,
-                        .height = 1,
-                        .bits = 8,
-                        .palette = {kRed},
-                        .colours_used = 200,
-                        .pixels = {0, 0, 0, 0}};
+  BmpLayout big_palette = paletted(1, 1, 8, {kRed}, 200, {0, 0, 0, 0});
   Bytes p = make_bmp(big_palette);
   p.resize(60);
   refused(p, "colour table past the end");
@@ -306,13 +274,8 @@ TEST_F(BmpRead, DamagedOrHostileHeadersAreRefused) {
 }
 
 TEST_F(BmpRead, EveryTruncationOfEveryKindIsSafe) {
-  BmpLayout rle{.width = 4,
-                .height = 3,
-                .bits = 4,
-                .compression = 2,
-                .palette = kPalette,
-                .colours_used = 6,
-                .pixels = {3, 0x11, 1, 0x22, 0, 0, 0, 3, 0x34, 0x50, 0, 2, 2, 0, 0, 1}};
+  BmpLayout rle = paletted(4, 3, 4, kPalette, 6,
+                           {3, 0x11, 1, 0x22, 0, 0, 0, 3, 0x34, 0x50, 0, 2, 2, 0, 0, 1}, 2);
   BmpLayout core{.header_size = 12,
                  .width = 3,
                  .height = 2,
