@@ -92,20 +92,18 @@ TEST_P(PixelRule, PlotsAndSpansAgree) {
   EXPECT_EQ(t.get(3, 4), dest);
 }
 
-INSTANTIATE_TEST_SUITE_P(EveryMode, PixelRule,
-                         testing::Values(ModeCase{0, 32, 0x64C80A00}, ModeCase{0, 24, 0x00C80A00},
-                                         ModeCase{kDrawModeOutline, 32, 0x64C80A00},
-                                         ModeCase{kDrawModeXor, 32,
-                                                  0x64AC381E},  // 100^200, 50^10, 30^0
-                                         ModeCase{kDrawModeXor, 24, 0x00AC381E},
-                                         ModeCase{kDrawModeAllChannels, 32, 0x80C80A00},
-                                         ModeCase{kDrawModeAllChannels, 24, 0x00C80A00},
-                                         ModeCase{kDrawModeAlphaOnly, 32, 0x8064321E},
-                                         ModeCase{kDrawModeAlphaOnly, 24, 0x0064321E},
-                                         ModeCase{kDrawModeAlphaBlend, 32, 0xB1AB1508},
-                                         ModeCase{kDrawModeAlphaClip, 32, 0x64AB1508},
-                                         ModeCase{kDrawModeAlphaBlend, 24, 0x00961D0E},
-                                         ModeCase{kDrawModeAlphaClip, 24, 0x00961D0E}));
+// Xor on 32 bits: 100 ^ 200, 50 ^ 10, 30 ^ 0.
+constexpr std::uint32_t kOutline = kDrawModeOutline, kXor = kDrawModeXor,
+                        kAll = kDrawModeAllChannels, kOnly = kDrawModeAlphaOnly,
+                        kBlend = kDrawModeAlphaBlend, kClip = kDrawModeAlphaClip;
+constexpr ModeCase kModeCases[] = {
+    {0, 32, 0x64C80A00},      {0, 24, 0x00C80A00},     {kOutline, 32, 0x64C80A00},
+    {kXor, 32, 0x64AC381E},   {kXor, 24, 0x00AC381E},  {kAll, 32, 0x80C80A00},
+    {kAll, 24, 0x00C80A00},   {kOnly, 32, 0x8064321E}, {kOnly, 24, 0x0064321E},
+    {kBlend, 32, 0xB1AB1508}, {kClip, 32, 0x64AB1508}, {kBlend, 24, 0x00961D0E},
+    {kClip, 24, 0x00961D0E},
+};
+INSTANTIATE_TEST_SUITE_P(EveryMode, PixelRule, testing::ValuesIn(kModeCases));
 
 TEST(DrawBlendPlot, TransparentColourAndTransparentTarget) {
   TestCanvas t(3, 1, 32, 0x0064321E);  // alpha 0 target
