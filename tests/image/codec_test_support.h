@@ -62,6 +62,20 @@ inline std::array<int, 4> pixel(const ImgBitmap* bitmap, int x, int y) {
   return {p[0], p[1], p[2], bytes == 4 ? p[3] : 255};
 }
 
+// The blue, green and red of pixel (x, y), from the top, of a BMP file with a
+// 40-byte header as the library writes it (palette entries at 8 bits and less).
+inline std::array<int, 3> file_pixel(const Bytes& f, int x, int y) {
+  const int w = static_cast<int>(get32(f, 18)), h = static_cast<int>(get32(f, 22));
+  const int bits = f[28];
+  const std::size_t row = ((static_cast<std::size_t>(w) * bits + 31) / 32) * 4;
+  const std::uint8_t* r = &f[get32(f, 10) + row * static_cast<std::size_t>(h - 1 - y)];
+  if (bits >= 24) return {r[x * bits / 8], r[x * bits / 8 + 1], r[x * bits / 8 + 2]};
+  const int per = 8 / bits;
+  const int index = (r[x / per] >> (8 - bits * (1 + x % per))) & ((1 << bits) - 1);
+  const std::uint8_t* e = &f[54 + 4 * index];
+  return {e[0], e[1], e[2]};
+}
+
 // A BMP file: file header, an info header of header_size bytes (12, 40, 52,
 // 56, 108 or 124), optional masks after a 40-byte header, a colour table of
 // 0x00RRGGBB entries, then the given pixel bytes at bfOffBits.

@@ -13,6 +13,7 @@
 
 namespace {
 using codec_test::Bytes;
+using codec_test::file_pixel;
 using codec_test::get32;
 using codec_test::ImageLibrary;
 using codec_test::pixel;
@@ -32,19 +33,6 @@ void paint(std::intptr_t id, int alpha_mode) {
       p[2] = static_cast<std::uint8_t>(255 - y * 3);
       if (bytes == 4) p[3] = static_cast<std::uint8_t>(alpha_mode == 0 ? 255 : (x * 31) & 255);
     }
-}
-
-// The colour of pixel (x, y) from the top of a BMP file this writer made.
-std::array<int, 3> file_pixel(const Bytes& f, int x, int y) {
-  const int w = static_cast<int>(get32(f, 18)), h = static_cast<int>(get32(f, 22));
-  const int bits = f[28];
-  const std::size_t row = ((static_cast<std::size_t>(w) * bits + 31) / 32) * 4;
-  const std::uint8_t* r = &f[get32(f, 10) + row * static_cast<std::size_t>(h - 1 - y)];
-  if (bits >= 24) return {r[x * bits / 8], r[x * bits / 8 + 1], r[x * bits / 8 + 2]};
-  const int per = 8 / bits;
-  const int index = (r[x / per] >> (8 - bits * (1 + x % per))) & ((1 << bits) - 1);
-  const std::uint8_t* e = &f[54 + 4 * index];
-  return {e[0], e[1], e[2]};
 }
 
 TEST_F(ImageSave, TrueColourFilesHaveExactHeadersAndPixels) {

@@ -61,25 +61,14 @@ void paint(ImgBitmap* b) {
     }
 }
 
-// RGB of every pixel, top row first, of a BMP file this writer made: the
-// palette entry of each index at palette depths.
+// RGB of every pixel, top row first, of a BMP file this writer made.
 Bytes our_rgb(const Bytes& f) {
-  const int w = static_cast<int>(get32(f, 18)), h = static_cast<int>(get32(f, 22));
-  const int bits = f[28];
-  const std::size_t stride = ((std::size_t(w) * bits + 31) / 32) * 4;
   Bytes out;
-  for (int y = 0; y < h; ++y) {
-    const std::uint8_t* r = &f[get32(f, 10) + stride * std::size_t(h - 1 - y)];
-    for (int x = 0; x < w; ++x) {
-      const std::uint8_t* c = r + x * bits / 8;
-      if (bits <= 8) {
-        const int per = 8 / bits;
-        const int index = (r[x / per] >> (8 - bits * (1 + x % per))) & ((1 << bits) - 1);
-        c = &f[54 + 4 * index];
-      }
-      out.insert(out.end(), {c[2], c[1], c[0]});
+  for (int y = 0; y < static_cast<int>(get32(f, 22)); ++y)
+    for (int x = 0; x < static_cast<int>(get32(f, 18)); ++x) {
+      const std::array<int, 3> c = codec_test::file_pixel(f, x, y);
+      out.insert(out.end(), {std::uint8_t(c[2]), std::uint8_t(c[1]), std::uint8_t(c[0])});
     }
-  }
   return out;
 }
 
