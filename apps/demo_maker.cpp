@@ -110,9 +110,7 @@ int main(int argc, char** argv) {
     return 2;
   }
   plat_tape_set_state_hook(game_state_checksum);
-  rt_register_globals(&g_game, sizeof g_game);
-  rt_register_globals(&g_assets, sizeof g_assets);
-  rt_register_globals(&g_lists, sizeof g_lists);
+  game_register_globals();
   game_start_libraries();
   game_startup(variant);
   for (int frame = 0;; ++frame) {

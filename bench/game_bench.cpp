@@ -87,9 +87,7 @@ void start_game(bool scripted, const GameVariant& variant = kGameShooter) {
     plat_clock_use_virtual(3600ull * 10'000'000ull);
     plat_input_use_scripted();
   }
-  rt_register_globals(&g_game, sizeof g_game);
-  rt_register_globals(&g_assets, sizeof g_assets);
-  rt_register_globals(&g_lists, sizeof g_lists);
+  game_register_globals();
   game_start_libraries();
   rt_random_seed(20261208);
   game_startup(variant);

@@ -15,6 +15,12 @@ GameState g_game;
 GameAssets g_assets;
 GameLists g_lists;
 
+void game_register_globals() {
+  rt_register_globals(&g_game, sizeof g_game);
+  rt_register_globals(&g_assets, sizeof g_assets);
+  rt_register_globals(&g_lists, sizeof g_lists);
+}
+
 namespace {
 constexpr int kFireInterval = 150;
 // Exit code of a start without any display to show the game on.
@@ -170,9 +176,7 @@ void game_main(const GameVariant& variant) {
     rt_log(kRtLogError, "game", "no display: %s; ending", why);
     std::exit(kExitNoDisplay);
   }
-  rt_register_globals(&g_game, sizeof g_game);
-  rt_register_globals(&g_assets, sizeof g_assets);
-  rt_register_globals(&g_lists, sizeof g_lists);
+  game_register_globals();
   game_start_libraries();
   game_startup(variant);
   while (game_loop_pass()) {

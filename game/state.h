@@ -98,6 +98,8 @@ struct GameLists {
 extern GameState g_game;
 extern GameAssets g_assets;
 extern GameLists g_lists;
+// Registers the three global blocks above for the prologue to clear.
+void game_register_globals();
 
 // Table lookups of the two-dimensional sprite tables.
 std::intptr_t game_particle_sprite(int colour, int frame);

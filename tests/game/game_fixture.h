@@ -52,9 +52,7 @@ inline void start_game_once() {
   static bool started = [] {
     plat_use_headless(kStart);
     enter_scratch_folder();
-    rt_register_globals(&g_game, sizeof g_game);
-    rt_register_globals(&g_assets, sizeof g_assets);
-    rt_register_globals(&g_lists, sizeof g_lists);
+    game_register_globals();
     game_start_libraries();
     rt_random_seed(kSeed);
     game_startup(kGameShooter);
