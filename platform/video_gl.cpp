@@ -8,7 +8,7 @@
 #include <algorithm>
 #include <cmath>
 
-#include "platform/video_gl.h"
+#include "platform/video_gl_internal.h"
 
 namespace {
 
@@ -334,8 +334,23 @@ void gl_warm_up(GlVideo* g) {
 }
 
 const PlatVideoOps kGlOps = {
-    gl_destroy,      gl_texture_create, gl_texture_destroy, gl_texture_upload,
-    gl_texture_read, gl_texture_size,   begin_frame,        draw_quad,
-    end_frame,       overlay_pixel,     overlay_fill,       read_back,
-    finish,          gl_present,        gl_set_vsync,
+    .destroy = gl_destroy,
+    .texture_create = gl_texture_create,
+    .texture_destroy = gl_texture_destroy,
+    .texture_upload = gl_texture_upload,
+    .texture_upload_kept = gl_texture_upload_kept,
+    .texture_wait = gl_texture_wait,
+    .texture_read = gl_texture_read,
+    .texture_size = gl_texture_size,
+    .begin_frame = begin_frame,
+    .draw_quad = draw_quad,
+    .end_frame = end_frame,
+    .overlay_pixel = overlay_pixel,
+    .overlay_fill = overlay_fill,
+    .read_back = read_back,
+    .finish = finish,
+    .present = gl_present,
+    .set_vsync = gl_set_vsync,
+    .end_at_exit = gl_end_at_exit,
+    .render_thread_seconds = gl_render_thread_seconds,
 };

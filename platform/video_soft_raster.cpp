@@ -3,7 +3,7 @@
 // bilinear filtering, alpha modulation, alpha and depth test, and the
 // blend. Per pixel here (SSE2, or plain integers); source-over and additive
 // spans go to the AVX2 or AVX-512 code where the processor has it.
-#include "platform/video_soft_raster.h"
+#include "platform/video_soft_raster_internal.h"
 
 #include <algorithm>
 #include <cmath>
@@ -11,7 +11,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "platform/video_device.h"
+#include "platform/video_device_internal.h"
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
