@@ -155,6 +155,25 @@ bool plat_quad_drawable(const PlatQuad& q) {
          std::isfinite(q.src_bottom) && std::isfinite(q.centre_x) && std::isfinite(q.centre_y);
 }
 
+bool plat_quad_frame(const PlatQuad& q, PlatQuadFrame* out) {
+  constexpr double kMaxSource = 16777216.0;
+  const double lims[4] = {q.src_left, q.src_right, q.src_top, q.src_bottom};
+  for (double l : lims) {
+    if (std::fabs(l) > kMaxSource) return false;
+  }
+  PlatQuadFrame& f = *out;
+  f.sw = double(q.src_right) - q.src_left;
+  f.sh = double(q.src_bottom) - q.src_top;
+  f.ox = -double(q.m[0]) * q.centre_x - double(q.m[2]) * q.centre_y + q.m[4];
+  f.oy = -double(q.m[1]) * q.centre_x - double(q.m[3]) * q.centre_y + q.m[5];
+  f.e1x = double(q.m[0]) * f.sw;
+  f.e1y = double(q.m[1]) * f.sw;
+  f.e2x = double(q.m[2]) * f.sh;
+  f.e2y = double(q.m[3]) * f.sh;
+  f.det = f.e1x * f.e2y - f.e1y * f.e2x;
+  return std::fabs(f.det) > 1e-9;
+}
+
 void PlatPacer::wait(int refresh_hz) {
   // Tests step time themselves; a timed playback runs unpaced.
   if (plat_clock_is_virtual() || tape_seam_unpaced()) return;

@@ -83,6 +83,19 @@ struct BlendPair {
 };
 BlendPair plat_blend_resolve(int src_blend, int dst_blend);
 
+// A quad on the screen: the corner (ox, oy) where the source's top left
+// lands and the edges e1 along the source's width sw and e2 along its
+// height sh; det is the edges' cross product.
+struct PlatQuadFrame {
+  double sw, sh;
+  double ox, oy;
+  double e1x, e1y, e2x, e2y;
+  double det;
+};
+// False when the source rectangle reaches beyond 2^24 texels (where float
+// sources lose whole texels) or the quad is degenerate.
+bool plat_quad_frame(const PlatQuad& quad, PlatQuadFrame* out);
+
 // False for a quad that draws nothing whatever the texture: depth outside
 // 0 … 1 (or not a number), alpha 0, or a non-finite transform.
 bool plat_quad_drawable(const PlatQuad& quad);

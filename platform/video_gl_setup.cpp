@@ -69,16 +69,24 @@ in vec4 v_color;
 out vec4 o_color;
 void main() { o_color = v_color; })";
 
+// True when a shader or program built (get_iv and get_log are the shader's
+// or the program's queries); otherwise its log goes to *log.
+template <typename GetIv, typename GetLog>
+bool built(GLuint object, GLenum status, GetIv get_iv, GetLog get_log, std::string* log) {
+  GLint ok = 0;
+  get_iv(object, status, &ok);
+  if (ok) return true;
+  char buf[1024] = {};
+  get_log(object, sizeof buf, nullptr, buf);
+  *log = buf;
+  return false;
+}
+
 GLuint compile(GLenum kind, const char* source, std::string* log) {
   GLuint s = glCreateShader(kind);
   glShaderSource(s, 1, &source, nullptr);
   glCompileShader(s);
-  GLint ok = 0;
-  glGetShaderiv(s, GL_COMPILE_STATUS, &ok);
-  if (!ok) {
-    char buf[1024] = {};
-    glGetShaderInfoLog(s, sizeof buf, nullptr, buf);
-    *log = buf;
+  if (!built(s, GL_COMPILE_STATUS, glGetShaderiv, glGetShaderInfoLog, log)) {
     glDeleteShader(s);
     return 0;
   }
@@ -98,12 +106,7 @@ GLuint link(const char* vs_source, const char* fs_source, std::string* log) {
   glLinkProgram(p);
   glDeleteShader(vs);
   glDeleteShader(fs);
-  GLint ok = 0;
-  glGetProgramiv(p, GL_LINK_STATUS, &ok);
-  if (!ok) {
-    char buf[1024] = {};
-    glGetProgramInfoLog(p, sizeof buf, nullptr, buf);
-    *log = buf;
+  if (!built(p, GL_LINK_STATUS, glGetProgramiv, glGetProgramInfoLog, log)) {
     glDeleteProgram(p);
     return 0;
   }
