@@ -1,6 +1,7 @@
 // Internal to platform/: the operation table every video back end fills in,
 // the device record the free functions dispatch through, and the pieces
-// both back ends share (blend-factor resolution, present pacing).
+// both back ends share (blend-factor resolution, the quad frame, present
+// pacing).
 #pragma once
 #include <cstdint>
 #include <string>
