@@ -22,7 +22,7 @@
 #include "engine/state_internal.h"
 #include "image/image.h"
 #include "platform/video.h"
-#include "platform/video_device.h"
+#include "platform/heap_tuning.h"
 #include "runtime/arrays.h"
 #include "runtime/heap.h"
 #include "runtime/lists.h"
@@ -261,7 +261,7 @@ class RatioReporter : public benchmark::ConsoleReporter {
 }  // namespace
 
 int main(int argc, char** argv) {
-  plat_video_tune_allocator();  // the gl device's setting, for both sides
+  plat_heap_tune_allocator();  // the gl device's setting, for both sides
   benchmark::Initialize(&argc, argv);
   RatioReporter reporter;
   benchmark::RunSpecifiedBenchmarks(&reporter);

@@ -15,7 +15,7 @@
 #include <random>
 #include <vector>
 
-#include "platform/video_device.h"
+#include "platform/heap_tuning.h"
 #include "runtime/lists.h"
 #include "runtime/maths.h"
 #include "runtime/strings.h"
@@ -214,7 +214,7 @@ void print_ratio(const char* what, double target, Ours&& ours, Peer&& peer) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  plat_video_tune_allocator();  // the game's allocator setting, for both sides
+  plat_heap_tune_allocator();  // the game's allocator setting, for both sides
   rt_strings_init();
   rt_lists_init();
   benchmark::Initialize(&argc, argv);

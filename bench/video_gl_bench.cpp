@@ -19,7 +19,8 @@
 #include <vector>
 
 #include "platform/video.h"
-#include "platform/video_device.h"
+#include "platform/heap_tuning.h"
+#include "platform/video_device_internal.h"
 
 namespace {
 
@@ -215,7 +216,7 @@ class RatioReporter : public benchmark::ConsoleReporter {
 }  // namespace
 
 int main(int argc, char** argv) {
-  plat_video_tune_allocator();  // the gl device's setting, for both sides
+  plat_heap_tune_allocator();  // the gl device's setting, for both sides
   if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
     std::printf("no video: %s\n", SDL_GetError());
     return 1;

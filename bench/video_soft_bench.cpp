@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "platform/video.h"
-#include "platform/video_soft_raster.h"
+#include "platform/video_soft_raster_internal.h"
 
 namespace {
 

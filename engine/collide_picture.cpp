@@ -1,23 +1,15 @@
 // Collision pictures: a sprite rendered on the CPU with its current scale,
-// rotation and frame, by the soft device's own rasterizer, so that a pixel
-// is solid exactly where the sprite leaves a mark on the screen.
-#include <algorithm>
+// rotation and frame, as the soft device draws it, so that a pixel is solid
+// exactly where the sprite leaves a mark on the screen.
 #include <cmath>
-#include <vector>
 
 #include "engine/objects_internal.h"
 #include "engine/state_internal.h"
-#include "platform/video_soft_raster.h"
+#include "platform/video_picture.h"
 #include "runtime/heap.h"
 #include "runtime/lists.h"
 
 namespace {
-constexpr std::uint16_t kFarDepth = 0xFFFF;
-
-// Scratch of the alpha pass; collision runs on the main thread only.
-std::vector<std::uint32_t> g_alpha_texels;
-std::vector<std::uint32_t> g_alpha_colour;
-std::vector<std::uint16_t> g_depth;
 
 // The frame a collision picture shows: the whole texture, the running
 // animation's current frame, or for speed 0 the frame of the draw queue's
@@ -43,11 +35,6 @@ void picture_source(const SpriteRecord& sprite, const TextureRecord& texture, Pl
   quad.centre_y = static_cast<float>(rect[3] - rect[1]) / 2.0f;
 }
 
-bool finite_quad(const PlatQuad& quad) {
-  return std::all_of(std::begin(quad.m), std::end(quad.m),
-                     [](float v) { return std::isfinite(v); });
-}
-
 bool reserve_picture(SpriteCollision& collision, std::size_t texels) {
   if (texels <= static_cast<std::size_t>(collision.picture_capacity)) return true;
   void* grown = rt_heap_realloc(rt_main_heap, collision.picture, texels * 4, false);
@@ -57,15 +44,6 @@ bool reserve_picture(SpriteCollision& collision, std::size_t texels) {
   return true;
 }
 
-// Renders into colour (0x00RRGGBB) with a fresh depth buffer, blended onto
-// transparent black as the sprite batcher blends.
-void raster(std::uint32_t* colour, int width, int height, const SoftImage& image,
-            const PlatQuad& quad) {
-  const std::size_t count = static_cast<std::size_t>(width) * height;
-  std::fill(colour, colour + count, 0u);
-  g_depth.assign(count, kFarDepth);
-  soft_raster_quad(SoftSurface{colour, g_depth.data(), width, height}, image, quad);
-}
 }  // namespace
 
 bool eng_collision_render(SpriteRecord& sprite, int width, int height) {
@@ -76,7 +54,6 @@ bool eng_collision_render(SpriteRecord& sprite, int width, int height) {
   if (!reserve_picture(collision, count)) return false;
   collision.picture_width = width;
   collision.picture_height = height;
-  std::fill(collision.picture, collision.picture + count, 0u);
 
   const auto& texture = *reinterpret_cast<const TextureRecord*>(sprite.texture);
   PlatQuad quad{};
@@ -91,21 +68,9 @@ bool eng_collision_render(SpriteRecord& sprite, int width, int height) {
   quad.alpha = 255;
   quad.src_blend = kBlendSrcAlpha;
   quad.dst_blend = kBlendInvSrcAlpha;
-  if (!finite_quad(quad) || !texture.texels) return true;
-
-  // Colour pass, then the same quad over a texture whose colour is its
-  // alpha: that pass leaves in each channel what the blend leaves in alpha.
-  raster(collision.picture, width, height, SoftImage{texture.texels, texture.width, texture.height},
-         quad);
-  const std::size_t texels = static_cast<std::size_t>(texture.width) * texture.height;
-  g_alpha_texels.resize(texels);
-  for (std::size_t i = 0; i < texels; ++i) {
-    const std::uint32_t a = texture.texels[i] >> 24;
-    g_alpha_texels[i] = a << 24 | a << 16 | a << 8 | a;
-  }
-  g_alpha_colour.resize(count);
-  raster(g_alpha_colour.data(), width, height,
-         SoftImage{g_alpha_texels.data(), texture.width, texture.height}, quad);
-  for (std::size_t i = 0; i < count; ++i) collision.picture[i] |= (g_alpha_colour[i] & 0xFF) << 24;
+  // Colour in the low bytes, what the blend leaves in alpha on top; clear
+  // without texels.
+  plat_video_picture_draw(collision.picture, width, height, quad, texture.texels, texture.width,
+                          texture.height);
   return true;
 }

@@ -3,7 +3,7 @@
 // weighs every pixel, and an opaque 24-bit copy moves whole rows.
 #include <cstring>
 
-#include "image/raster.h"
+#include "image/raster_internal.h"
 
 namespace {
 

@@ -3,7 +3,7 @@
 // and runs eight pixels per step.
 #include <cstring>
 
-#include "image/raster.h"
+#include "image/raster_internal.h"
 
 namespace {
 

@@ -3,7 +3,7 @@
 // bottom on both sides, as they lie in memory.
 #include <cstring>
 
-#include "image/raster.h"
+#include "image/raster_internal.h"
 
 bool draw_blit_clip(const DrawContext* c, const std::uint8_t* source, std::int32_t source_pitch,
                     std::int32_t source_bytes, std::int32_t x0, std::int32_t y0, std::int32_t width,

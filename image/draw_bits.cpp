@@ -4,7 +4,7 @@
 #include <cstring>
 
 #include "image/image.h"
-#include "image/raster.h"
+#include "image/raster_internal.h"
 
 namespace {
 

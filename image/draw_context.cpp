@@ -5,7 +5,7 @@
 #include <cstring>
 
 #include "image/image.h"
-#include "image/raster.h"
+#include "image/raster_internal.h"
 #include "runtime/heap.h"
 
 namespace {

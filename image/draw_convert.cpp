@@ -2,7 +2,7 @@
 // picture of an icon. Sources of every depth are read through one pixel
 // reader; palette entries and 5-5-5 pixels widen to 8 bits a channel.
 #include "image/image.h"
-#include "image/raster.h"
+#include "image/raster_internal.h"
 
 namespace {
 

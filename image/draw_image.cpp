@@ -2,7 +2,7 @@
 // others and resized ones through a converted copy, icons through a 32-bit
 // picture whose alpha comes from the icon's mask.
 #include "image/image.h"
-#include "image/raster.h"
+#include "image/raster_internal.h"
 
 namespace {
 

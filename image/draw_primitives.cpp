@@ -5,7 +5,7 @@
 #include <cstdlib>
 #include <utility>
 
-#include "image/raster.h"
+#include "image/raster_internal.h"
 
 void draw_run_h(DrawContext* c, std::int64_t x, std::int64_t y, std::int64_t length) {
   if (y < 0 || y >= c->height) return;

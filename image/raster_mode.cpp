@@ -1,7 +1,7 @@
 // The drawing mode and the colour components derived from it: which plot,
 // span and read-pixel operations a context uses, and whether its colours are
 // premultiplied by their alpha.
-#include "image/raster.h"
+#include "image/raster_internal.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 // plots clip themselves.
 #include <cstring>
 
-#include "image/raster.h"
+#include "image/raster_internal.h"
 
 namespace {
 

@@ -19,7 +19,7 @@
 #include "platform/log.h"
 #include "platform/tape_seam.h"
 #include "platform/video.h"
-#include "platform/video_device.h"
+#include "platform/video_device_internal.h"
 
 #if defined(__SANITIZE_ADDRESS__)
 // The session-bus library that SDL's video start-up connects through keeps a

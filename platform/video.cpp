@@ -1,7 +1,7 @@
-// The device's free functions: back-end selection, dispatch through the
-// operation table (a null device does nothing), and the rules both back
-// ends share: blend-factor resolution, quad corners, present pacing.
-#include <malloc.h>
+// The device's free functions: back-end selection from one list, dispatch
+// through the operation table (a null device does nothing, a null optional
+// entry gives its default), and the rules both back ends share:
+// blend-factor resolution, quad corners, present pacing.
 #include <time.h>
 
 #include <cmath>
@@ -9,24 +9,85 @@
 #include <cstring>
 #include <mutex>
 #include <string>
+#include <vector>
 
 #include "platform/clock.h"
 #include "platform/display.h"
 #include "platform/display_sdl.h"
 #include "platform/log.h"
 #include "platform/tape_seam.h"
-#include "platform/video_device.h"
+#include "platform/video_device_internal.h"
 
 namespace {
 thread_local std::string g_error;
+
+// Devices made and not yet destroyed, for the process's end.
+std::mutex g_live_mutex;
+std::vector<PlatVideo*> g_live;
+
+// A back end: its SHOOTER_VIDEO name, whether the automatic choice tries it
+// for a window (null: headless), its constructor, and what it draws with,
+// for the diagnostic when the automatic choice passes over it.
+struct VideoBootstrap {
+  const char* name;
+  PlatVideoBackend backend;
+  bool (*available)(PlatWindow* window);
+  PlatVideo* (*create)(PlatWindow* window, int width, int height);
+  const char* title;  // in the fallback's diagnostic
+};
+
+bool with_window(PlatWindow* window) {
+  return window != nullptr;
+}
+bool always(PlatWindow*) {
+  return true;
+}
+
+// The automatic choice walks this in order; the last entry can always run.
+constexpr VideoBootstrap kBootstraps[] = {
+    {.name = "gl",
+     .backend = PlatVideoBackend::GL,
+     .available = with_window,
+     .create = plat_video_gl_create,
+     .title = "OpenGL"},
+    {.name = "soft",
+     .backend = PlatVideoBackend::Soft,
+     .available = always,
+     .create = plat_video_soft_create,
+     .title = "the CPU"},
+};
+
+const VideoBootstrap* bootstrap_of(PlatVideoBackend backend) {
+  for (const VideoBootstrap& b : kBootstraps) {
+    if (b.backend == backend) return &b;
+  }
+  return nullptr;
+}
 
 // SHOOTER_VIDEO forces a back end for Auto; anything else leaves Auto.
 PlatVideoBackend env_backend() {
   const char* v = std::getenv("SHOOTER_VIDEO");
   if (v == nullptr) return PlatVideoBackend::Auto;
-  if (std::strcmp(v, "gl") == 0) return PlatVideoBackend::GL;
-  if (std::strcmp(v, "soft") == 0) return PlatVideoBackend::Soft;
+  for (const VideoBootstrap& b : kBootstraps) {
+    if (std::strcmp(v, b.name) == 0) return b.backend;
+  }
   return PlatVideoBackend::Auto;
+}
+
+// The first entry that is available and can be made; each one refused on
+// the way is said once, with its reason.
+PlatVideo* create_first(PlatWindow* window, int width, int height) {
+  const VideoBootstrap* refused = nullptr;
+  for (const VideoBootstrap& b : kBootstraps) {
+    if (!b.available(window)) continue;
+    if (refused != nullptr) {
+      plat_log(PlatLogLevel::Info, "video", "%s unavailable (%s): drawing on %s instead",
+               refused->title, g_error.empty() ? "no reason given" : g_error.c_str(), b.title);
+    }
+    if (PlatVideo* video = b.create(window, width, height)) return video;
+    refused = &b;
+  }
+  return nullptr;
 }
 
 BlendFactor src_factor(int f) {
@@ -94,6 +155,25 @@ bool plat_quad_drawable(const PlatQuad& q) {
          std::isfinite(q.src_bottom) && std::isfinite(q.centre_x) && std::isfinite(q.centre_y);
 }
 
+bool plat_quad_frame(const PlatQuad& q, PlatQuadFrame* out) {
+  constexpr double kMaxSource = 16777216.0;
+  const double lims[4] = {q.src_left, q.src_right, q.src_top, q.src_bottom};
+  for (double l : lims) {
+    if (std::fabs(l) > kMaxSource) return false;
+  }
+  PlatQuadFrame& f = *out;
+  f.sw = double(q.src_right) - q.src_left;
+  f.sh = double(q.src_bottom) - q.src_top;
+  f.ox = -double(q.m[0]) * q.centre_x - double(q.m[2]) * q.centre_y + q.m[4];
+  f.oy = -double(q.m[1]) * q.centre_x - double(q.m[3]) * q.centre_y + q.m[5];
+  f.e1x = double(q.m[0]) * f.sw;
+  f.e1y = double(q.m[1]) * f.sw;
+  f.e2x = double(q.m[2]) * f.sh;
+  f.e2y = double(q.m[3]) * f.sh;
+  f.det = f.e1x * f.e2y - f.e1y * f.e2x;
+  return std::fabs(f.det) > 1e-9;
+}
+
 void PlatPacer::wait(int refresh_hz) {
   // Tests step time themselves; a timed playback runs unpaced.
   if (plat_clock_is_virtual() || tape_seam_unpaced()) return;
@@ -129,15 +209,6 @@ int plat_video_refresh_hz(PlatWindow* window) {
   return hz > 0 ? hz : 60;
 }
 
-void plat_video_tune_allocator() {
-  static std::once_flag once;
-  std::call_once(once, [] {
-    mallopt(M_MMAP_THRESHOLD, 32 * 1024 * 1024);  // the largest glibc accepts
-    mallopt(M_TRIM_THRESHOLD, 512 * 1024 * 1024);
-    mallopt(M_TOP_PAD, 64 * 1024 * 1024);
-  });
-}
-
 bool plat_video_gl_wanted() {
   return env_backend() != PlatVideoBackend::Soft;
 }
@@ -149,19 +220,35 @@ PlatVideo* plat_video_create(PlatVideoBackend backend, PlatWindow* window, int w
     return nullptr;
   }
   if (backend == PlatVideoBackend::Auto) backend = env_backend();
-  if (backend == PlatVideoBackend::Soft) return plat_video_soft_create(window, width, height);
-  if (backend == PlatVideoBackend::GL) return plat_video_gl_create(window, width, height);
-  if (window == nullptr) return plat_video_soft_create(nullptr, width, height);
-  if (PlatVideo* gl = plat_video_gl_create(window, width, height)) return gl;
-  const char* why =
-      *plat_window_gl_problem(window) ? plat_window_gl_problem(window) : g_error.c_str();
-  plat_log(PlatLogLevel::Info, "video", "OpenGL unavailable (%s): drawing on the CPU instead",
-           *why ? why : "no reason given");
-  return plat_video_soft_create(window, width, height);
+  const VideoBootstrap* forced = bootstrap_of(backend);
+  PlatVideo* video = forced != nullptr ? forced->create(window, width, height)
+                                       : create_first(window, width, height);
+  if (video != nullptr) {
+    std::lock_guard lock(g_live_mutex);
+    g_live.push_back(video);
+  }
+  return video;
 }
 
 void plat_video_destroy(PlatVideo* video) {
-  if (video != nullptr) video->ops->destroy(video);
+  if (video == nullptr) return;
+  {
+    std::lock_guard lock(g_live_mutex);
+    std::erase(g_live, video);
+  }
+  video->ops->destroy(video);
+}
+
+void plat_video_gl_end_all() {
+  std::lock_guard lock(g_live_mutex);
+  for (PlatVideo* video : g_live) {
+    if (video->ops->end_at_exit != nullptr) video->ops->end_at_exit(video);
+  }
+}
+
+double plat_video_render_thread_seconds(PlatVideo* video) {
+  if (video == nullptr || video->ops->render_thread_seconds == nullptr) return 0;
+  return video->ops->render_thread_seconds(video);
 }
 
 PlatVideoBackend plat_video_backend(const PlatVideo* video) {
@@ -186,8 +273,8 @@ void plat_texture_upload(PlatVideo* video, PlatTexture texture, int x, int y, in
 
 void plat_texture_upload_kept(PlatVideo* video, PlatTexture texture, const std::uint32_t* texels) {
   if (video == nullptr || texels == nullptr) return;
-  if (video->backend == PlatVideoBackend::GL) {
-    gl_texture_upload_kept(video, texture, texels);
+  if (video->ops->texture_upload_kept != nullptr) {
+    video->ops->texture_upload_kept(video, texture, texels);
     return;
   }
   const int w = plat_texture_width(video, texture), h = plat_texture_height(video, texture);
@@ -195,7 +282,9 @@ void plat_texture_upload_kept(PlatVideo* video, PlatTexture texture, const std::
 }
 
 void plat_texture_wait(PlatVideo* video, PlatTexture texture) {
-  if (video != nullptr && video->backend == PlatVideoBackend::GL) gl_texture_wait(video, texture);
+  if (video != nullptr && video->ops->texture_wait != nullptr) {
+    video->ops->texture_wait(video, texture);
+  }
 }
 
 void plat_texture_read(PlatVideo* video, PlatTexture texture, std::uint32_t* out) {
@@ -269,8 +358,6 @@ void plat_video_set_vsync(PlatVideo* video, bool on) {
   on = on && !tape_seam_unpaced();
   video->ops->set_vsync(video, on);
   video->vsync = on;
-  // A gl device's render thread paces its presents and resets the pacer itself.
-  if (video->backend != PlatVideoBackend::GL) video->pacer.reset();
 }
 
 int plat_video_width(const PlatVideo* video) {

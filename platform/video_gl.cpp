@@ -6,9 +6,8 @@
 // return GL results wait for the render thread; the others only queue work
 // for it. The warm-up runs each kind of draw once before the first frame.
 #include <algorithm>
-#include <cmath>
 
-#include "platform/video_gl.h"
+#include "platform/video_gl_internal.h"
 
 namespace {
 
@@ -102,17 +101,10 @@ void draw_quads(GlVideo* g, const GlFrame& f) {
 // centres to texel coordinates, taken about the box centre for precision.
 // False for quads that cannot show (degenerate, or wholly off the buffer).
 bool sprite_for(const GlVideo* g, const PlatQuad& q, GlSprite* s, double box[4]) {
-  const double sw = double(q.src_right) - q.src_left, sh = double(q.src_bottom) - q.src_top;
-  const double lims[4] = {q.src_left, q.src_right, q.src_top, q.src_bottom};
-  for (double l : lims) {
-    if (std::fabs(l) > 16777216.0) return false;
-  }
-  const double ox = -double(q.m[0]) * q.centre_x - double(q.m[2]) * q.centre_y + q.m[4];
-  const double oy = -double(q.m[1]) * q.centre_x - double(q.m[3]) * q.centre_y + q.m[5];
-  const double e1x = double(q.m[0]) * sw, e1y = double(q.m[1]) * sw;
-  const double e2x = double(q.m[2]) * sh, e2y = double(q.m[3]) * sh;
-  const double det = e1x * e2y - e1y * e2x;
-  if (!(std::fabs(det) > 1e-9)) return false;
+  PlatQuadFrame f;
+  if (!plat_quad_frame(q, &f)) return false;
+  const double sw = f.sw, sh = f.sh, ox = f.ox, oy = f.oy, det = f.det;
+  const double e1x = f.e1x, e1y = f.e1y, e2x = f.e2x, e2y = f.e2y;
   const double xs[4] = {ox, ox + e1x, ox + e2x, ox + e1x + e2x};
   const double ys[4] = {oy, oy + e1y, oy + e2y, oy + e1y + e2y};
   box[0] = *std::min_element(xs, xs + 4), box[2] = *std::max_element(xs, xs + 4);
@@ -334,8 +326,23 @@ void gl_warm_up(GlVideo* g) {
 }
 
 const PlatVideoOps kGlOps = {
-    gl_destroy,      gl_texture_create, gl_texture_destroy, gl_texture_upload,
-    gl_texture_read, gl_texture_size,   begin_frame,        draw_quad,
-    end_frame,       overlay_pixel,     overlay_fill,       read_back,
-    finish,          gl_present,        gl_set_vsync,
+    .destroy = gl_destroy,
+    .texture_create = gl_texture_create,
+    .texture_destroy = gl_texture_destroy,
+    .texture_upload = gl_texture_upload,
+    .texture_upload_kept = gl_texture_upload_kept,
+    .texture_wait = gl_texture_wait,
+    .texture_read = gl_texture_read,
+    .texture_size = gl_texture_size,
+    .begin_frame = begin_frame,
+    .draw_quad = draw_quad,
+    .end_frame = end_frame,
+    .overlay_pixel = overlay_pixel,
+    .overlay_fill = overlay_fill,
+    .read_back = read_back,
+    .finish = finish,
+    .present = gl_present,
+    .set_vsync = gl_set_vsync,
+    .end_at_exit = gl_end_at_exit,
+    .render_thread_seconds = gl_render_thread_seconds,
 };

@@ -10,7 +10,8 @@
 #include <vector>
 
 #include "platform/display.h"
-#include "platform/video_gl.h"
+#include "platform/heap_tuning.h"
+#include "platform/video_gl_internal.h"
 
 namespace {
 
@@ -68,16 +69,24 @@ in vec4 v_color;
 out vec4 o_color;
 void main() { o_color = v_color; })";
 
+// True when a shader or program built (get_iv and get_log are the shader's
+// or the program's queries); otherwise its log goes to *log.
+template <typename GetIv, typename GetLog>
+bool built(GLuint object, GLenum status, GetIv get_iv, GetLog get_log, std::string* log) {
+  GLint ok = 0;
+  get_iv(object, status, &ok);
+  if (ok) return true;
+  char buf[1024] = {};
+  get_log(object, sizeof buf, nullptr, buf);
+  *log = buf;
+  return false;
+}
+
 GLuint compile(GLenum kind, const char* source, std::string* log) {
   GLuint s = glCreateShader(kind);
   glShaderSource(s, 1, &source, nullptr);
   glCompileShader(s);
-  GLint ok = 0;
-  glGetShaderiv(s, GL_COMPILE_STATUS, &ok);
-  if (!ok) {
-    char buf[1024] = {};
-    glGetShaderInfoLog(s, sizeof buf, nullptr, buf);
-    *log = buf;
+  if (!built(s, GL_COMPILE_STATUS, glGetShaderiv, glGetShaderInfoLog, log)) {
     glDeleteShader(s);
     return 0;
   }
@@ -97,12 +106,7 @@ GLuint link(const char* vs_source, const char* fs_source, std::string* log) {
   glLinkProgram(p);
   glDeleteShader(vs);
   glDeleteShader(fs);
-  GLint ok = 0;
-  glGetProgramiv(p, GL_LINK_STATUS, &ok);
-  if (!ok) {
-    char buf[1024] = {};
-    glGetProgramInfoLog(p, sizeof buf, nullptr, buf);
-    *log = buf;
+  if (!built(p, GL_LINK_STATUS, glGetProgramiv, glGetProgramInfoLog, log)) {
     glDeleteProgram(p);
     return 0;
   }
@@ -188,7 +192,9 @@ bool create_context(GlVideo* g) {
     return false;
   }
   if ((SDL_GetWindowFlags(g->sdl) & SDL_WINDOW_OPENGL) == 0) {
-    plat_video_set_error("the window was made without OpenGL");
+    // The display's reason, when it tried and had to make the window without.
+    const char* why = plat_window_gl_problem(g->window);
+    plat_video_set_error(*why != 0 ? why : "the window was made without OpenGL");
     return false;
   }
   SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_CORE);
@@ -263,18 +269,8 @@ void gl_delete_objects(GlVideo* g) {
   glDeleteRenderbuffers(2, rbs);
 }
 
-namespace {
-// Devices made and not yet destroyed, for the process's end.
-std::mutex g_live_mutex;
-std::vector<GlVideo*> g_live;
-}  // namespace
-
 void gl_destroy(PlatVideo* v) {
   GlVideo* g = gl_video(v);
-  {
-    std::lock_guard lock(g_live_mutex);
-    std::erase(g_live, g);
-  }
   if (g->window != nullptr) plat_window_set_destroy_hook(g->window, nullptr, nullptr);
   auto leave = [g] {
     gl_delete_objects(g);
@@ -342,25 +338,10 @@ void gl_set_vsync(PlatVideo* v, bool on) {
   g->worker.post([g, on] { gl_set_vsync_now(g, on); });
 }
 
+// What is queued runs first; later presents fail instead of queueing.
 // glFinish: the driver's own threads are idle when the context goes.
-void plat_video_gl_end_all() {
-  std::lock_guard lock(g_live_mutex);
-  for (GlVideo* g : g_live) {
-    g->failed = true;  // later presents fail instead of queueing
-    g->worker.stop([g] {
-      glFinish();
-      SDL_GL_MakeCurrent(g->sdl, nullptr);
-    });
-    if (g->context != nullptr) SDL_GL_DeleteContext(g->context);
-    g->context = nullptr;
-  }
-}
-
-// The window is going: what is queued runs first, later presents show nothing.
-// The context goes with it: Wayland's EGL is unloaded with the last GL
-// window, and a context used after that takes the process down.
-void gl_window_gone(void* context) {
-  GlVideo* g = static_cast<GlVideo*>(context);
+void gl_end_at_exit(PlatVideo* v) {
+  GlVideo* g = gl_video(v);
   g->failed = true;
   g->worker.stop([g] {
     glFinish();
@@ -368,8 +349,22 @@ void gl_window_gone(void* context) {
   });
   if (g->context != nullptr) SDL_GL_DeleteContext(g->context);
   g->context = nullptr;
+}
+
+double gl_render_thread_seconds(PlatVideo* v) {
+  return gl_video(v)->worker.cpu_seconds();
+}
+
+namespace {
+// The window is going: the device ends as at the process's end. The
+// context goes with it: Wayland's EGL is unloaded with the last GL window,
+// and a context used after that takes the process down.
+void window_gone(void* context) {
+  GlVideo* g = static_cast<GlVideo*>(context);
+  gl_end_at_exit(g);
   g->window = nullptr;
 }
+}  // namespace
 
 PlatVideo* plat_video_gl_create(PlatWindow* window, int width, int height) {
   auto* g = new GlVideo;
@@ -385,23 +380,17 @@ PlatVideo* plat_video_gl_create(PlatWindow* window, int width, int height) {
     gl_destroy(g);
     return nullptr;
   }
-  plat_video_tune_allocator();
+  plat_heap_tune_allocator();
   g->ops = &kGlOps;
-  {
-    std::lock_guard lock(g_live_mutex);
-    g_live.push_back(g);
-  }
   g->frame = std::make_unique<GlFrame>();
   gl_set_vsync_now(g, false);
   // From here on only the render thread touches the context. It makes the
   // back buffer and runs every kind of draw once so the driver has compiled
   // them before the first frame. The caller goes on meanwhile (opening the
   // screen waits on the display server) and only waits for it at its first
-  // call that needs an answer. The heap is not mapped ahead: on two cores
-  // zeroing that memory took the time it was to save, and what start-up did
-  // not fill stayed resident.
+  // call that needs an answer.
   SDL_GL_MakeCurrent(g->sdl, nullptr);
-  plat_window_set_destroy_hook(window, gl_window_gone, g);
+  plat_window_set_destroy_hook(window, window_gone, g);
   g->worker.start([g] {
     SDL_GL_MakeCurrent(g->sdl, g->context);
     // A back buffer that cannot be made shows as presents that fail.
@@ -411,11 +400,6 @@ PlatVideo* plat_video_gl_create(PlatWindow* window, int width, int height) {
       g->failed = true;
   });
   return g;
-}
-
-double plat_video_render_thread_seconds(PlatVideo* video) {
-  if (video == nullptr || video->backend != PlatVideoBackend::GL) return 0;
-  return gl_video(video)->worker.cpu_seconds();
 }
 
 void plat_video_gl_refuse_contexts(bool refuse) {

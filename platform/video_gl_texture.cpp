@@ -7,7 +7,7 @@
 #include <algorithm>
 #include <new>
 
-#include "platform/video_gl.h"
+#include "platform/video_gl_internal.h"
 
 namespace {
 

@@ -1,17 +1,17 @@
 // The gl device's render thread: a queue of jobs run in posting order, with
 // sequence numbers so the device can wait for any job it posted.
-#include "platform/video_gl_worker.h"
+#include "platform/video_gl_worker_internal.h"
 
 #include <pthread.h>
 #include <time.h>
 
 void GlWorker::start(Job enter) {
   quit_ = false;
-  thread_ = std::thread([this, enter = std::move(enter)]() mutable { loop(std::move(enter)); });
+  thread_ = std::thread([this, enter = std::move(enter)] { loop(enter); });
   handle_ = thread_.native_handle();
 }
 
-void GlWorker::loop(Job enter) {
+void GlWorker::loop(const Job& enter) {
   enter();
   std::unique_lock lock(mutex_);
   for (;;) {

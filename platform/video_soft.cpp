@@ -15,9 +15,9 @@
 #include <vector>
 
 #include "platform/display.h"
-#include "platform/video_device.h"
-#include "platform/video_soft_pool.h"
-#include "platform/video_soft_raster.h"
+#include "platform/video_device_internal.h"
+#include "platform/video_soft_pool_internal.h"
+#include "platform/video_soft_raster_internal.h"
 
 namespace {
 
@@ -259,13 +259,33 @@ int present(PlatVideo* v) {
   return rc;
 }
 
-// A window surface never waits for the retrace: every vsync present is paced.
-void set_vsync(PlatVideo*, bool) {}
+// A window surface never waits for the retrace: every vsync present is
+// paced, on this thread.
+void set_vsync(PlatVideo* v, bool) {
+  v->pacer.reset();
+}
 
+// No kept uploads (the texels are copied at once), no render thread.
 constexpr PlatVideoOps kSoftOps = {
-    destroy,      texture_create, texture_destroy, texture_upload, texture_read,
-    texture_size, begin_frame,    draw_quad,       end_frame,      overlay_pixel,
-    overlay_fill, read_back,      finish,          present,        set_vsync,
+    .destroy = destroy,
+    .texture_create = texture_create,
+    .texture_destroy = texture_destroy,
+    .texture_upload = texture_upload,
+    .texture_upload_kept = nullptr,
+    .texture_wait = nullptr,
+    .texture_read = texture_read,
+    .texture_size = texture_size,
+    .begin_frame = begin_frame,
+    .draw_quad = draw_quad,
+    .end_frame = end_frame,
+    .overlay_pixel = overlay_pixel,
+    .overlay_fill = overlay_fill,
+    .read_back = read_back,
+    .finish = finish,
+    .present = present,
+    .set_vsync = set_vsync,
+    .end_at_exit = nullptr,
+    .render_thread_seconds = nullptr,
 };
 
 }  // namespace

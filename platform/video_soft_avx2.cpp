@@ -3,7 +3,7 @@
 // red in one register, green and alpha in another) with exactly the
 // arithmetic of the per-pixel code. Built for AVX2 whatever the compiler's
 // target; only called once the processor is known to have it.
-#include "platform/video_soft_raster.h"
+#include "platform/video_soft_raster_internal.h"
 
 #if SOFT_HAVE_AVX2
 #include <immintrin.h>

@@ -3,7 +3,7 @@
 // (video_soft_avx2.cpp), with mask registers for the depth and alpha tests
 // and for a span's last pixels. Only called once the processor is known to
 // have it.
-#include "platform/video_soft_raster.h"
+#include "platform/video_soft_raster_internal.h"
 
 #if SOFT_HAVE_AVX2
 #include <immintrin.h>

@@ -1,6 +1,6 @@
 // The soft device's worker threads: they sleep until a job comes, take its
 // pieces one at a time with the calling thread, and report when through.
-#include "platform/video_soft_pool.h"
+#include "platform/video_soft_pool_internal.h"
 
 #include <sched.h>
 

@@ -3,7 +3,7 @@
 // bilinear filtering, alpha modulation, alpha and depth test, and the
 // blend. Per pixel here (SSE2, or plain integers); source-over and additive
 // spans go to the AVX2 or AVX-512 code where the processor has it.
-#include "platform/video_soft_raster.h"
+#include "platform/video_soft_raster_internal.h"
 
 #include <algorithm>
 #include <cmath>
@@ -11,7 +11,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "platform/video_device.h"
+#include "platform/video_device_internal.h"
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -22,20 +22,12 @@ namespace {
 enum class Mode { Over, Add, Generic };
 
 constexpr double kFix = 4294967296.0;  // 32 fraction bits
-constexpr double kMaxSource = 16777216.0;
 
 bool setup_quad(const PlatQuad& q, int height, SoftQuadSetup* out) {
-  const double sw = double(q.src_right) - q.src_left, sh = double(q.src_bottom) - q.src_top;
-  const double lims[4] = {q.src_left, q.src_right, q.src_top, q.src_bottom};
-  for (double l : lims) {
-    if (std::fabs(l) > kMaxSource) return false;
-  }
-  const double ox = -double(q.m[0]) * q.centre_x - double(q.m[2]) * q.centre_y + q.m[4];
-  const double oy = -double(q.m[1]) * q.centre_x - double(q.m[3]) * q.centre_y + q.m[5];
-  const double e1x = double(q.m[0]) * sw, e1y = double(q.m[1]) * sw;
-  const double e2x = double(q.m[2]) * sh, e2y = double(q.m[3]) * sh;
-  const double det = e1x * e2y - e1y * e2x;
-  if (!(std::fabs(det) > 1e-9)) return false;
+  PlatQuadFrame f;
+  if (!plat_quad_frame(q, &f)) return false;
+  const double sw = f.sw, sh = f.sh, ox = f.ox, oy = f.oy, det = f.det;
+  const double e1x = f.e1x, e1y = f.e1y, e2x = f.e2x, e2y = f.e2y;
   out->s = {e2y / det, -e2x / det, (oy * e2x - ox * e2y) / det};
   out->t = {-e1y / det, e1x / det, (e1y * ox - e1x * oy) / det};
   out->u = {out->s.x * sw, out->s.y * sw, q.src_left + out->s.c * sw - 0.5};

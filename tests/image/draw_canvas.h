@@ -7,7 +7,7 @@
 
 #include "image/bitmap.h"
 #include "image/image.h"
-#include "image/raster.h"
+#include "image/raster_internal.h"
 #include "runtime/heap.h"
 
 inline void ensure_main_heap() {

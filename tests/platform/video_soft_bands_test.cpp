@@ -9,8 +9,8 @@
 #include <vector>
 
 #include "platform/video.h"
-#include "platform/video_soft_pool.h"
-#include "platform/video_soft_raster.h"
+#include "platform/video_soft_pool_internal.h"
+#include "platform/video_soft_raster_internal.h"
 #include "tests/platform/video_scenes.h"
 
 using namespace video_test;

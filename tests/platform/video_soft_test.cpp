@@ -9,7 +9,7 @@
 #include <random>
 
 #include "platform/video.h"
-#include "platform/video_soft_raster.h"
+#include "platform/video_soft_raster_internal.h"
 #include "tests/platform/video_scenes.h"
 
 using namespace video_test;

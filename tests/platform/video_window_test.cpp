@@ -15,7 +15,7 @@
 #include "platform/clock.h"
 #include "platform/display.h"
 #include "platform/video.h"
-#include "platform/video_device.h"
+#include "platform/video_device_internal.h"
 #include "tests/platform/video_scenes.h"
 
 extern char** environ;

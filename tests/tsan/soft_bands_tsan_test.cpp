@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "platform/video.h"
-#include "platform/video_soft_pool.h"
+#include "platform/video_soft_pool_internal.h"
 
 namespace {
 

@@ -9,8 +9,8 @@
 #include <memory>
 #include <vector>
 
-#include "platform/video_device.h"
-#include "platform/video_gl_worker.h"
+#include "platform/video_device_internal.h"
+#include "platform/video_gl_worker_internal.h"
 
 // A texture as the caller's thread knows it; its GL name lives on the
 // render thread (GlVideo::names, same slot).
@@ -113,6 +113,10 @@ PlatTexture gl_texture_create(PlatVideo* v, int width, int height);
 void gl_texture_destroy(PlatVideo* v, PlatTexture handle);
 void gl_texture_upload(PlatVideo* v, PlatTexture handle, int x, int y, int width, int height,
                        const std::uint32_t* texels, int pitch);
+// The kept uploads of plat_texture_upload_kept: queued, waited for on
+// plat_texture_wait or when the texture goes.
+void gl_texture_upload_kept(PlatVideo* v, PlatTexture handle, const std::uint32_t* texels);
+void gl_texture_wait(PlatVideo* v, PlatTexture handle);
 void gl_texture_read(PlatVideo* v, PlatTexture handle, std::uint32_t* out);
 bool gl_texture_size(PlatVideo* v, PlatTexture handle, int* width, int* height);
 // On the render thread: a 1 × 1 texture under a handle of its own for the
@@ -141,3 +145,5 @@ void gl_set_vsync_now(GlVideo* g, bool on);
 int gl_present(PlatVideo* v);
 void gl_set_vsync(PlatVideo* v, bool on);
 void gl_destroy(PlatVideo* v);
+void gl_end_at_exit(PlatVideo* v);
+double gl_render_thread_seconds(PlatVideo* v);

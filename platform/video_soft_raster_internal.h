@@ -16,7 +16,7 @@
 #pragma once
 #include <cstdint>
 
-#include "platform/video_device.h"
+#include "platform/video_device_internal.h"
 
 struct SoftSurface {
   std::uint32_t* color;  // 0x00RRGGBB, rows top-down

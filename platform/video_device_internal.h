@@ -1,6 +1,7 @@
 // Internal to platform/: the operation table every video back end fills in,
 // the device record the free functions dispatch through, and the pieces
-// both back ends share (blend-factor resolution, present pacing).
+// both back ends share (blend-factor resolution, the quad frame, present
+// pacing).
 #pragma once
 #include <cstdint>
 #include <string>
@@ -10,12 +11,19 @@
 
 struct SDL_Window;
 
+// Every entry is filled in but those marked optional: a back end without
+// such a thing leaves them null and video.cpp gives the default.
 struct PlatVideoOps {
   void (*destroy)(PlatVideo* video);
   PlatTexture (*texture_create)(PlatVideo* video, int width, int height);
   void (*texture_destroy)(PlatVideo* video, PlatTexture texture);
   void (*texture_upload)(PlatVideo* video, PlatTexture texture, int x, int y, int width, int height,
                          const std::uint32_t* texels, int pitch_texels);
+  // Optional (null: an upload at once): the whole texture from texels the
+  // caller keeps, read later (see plat_texture_upload_kept).
+  void (*texture_upload_kept)(PlatVideo* video, PlatTexture texture, const std::uint32_t* texels);
+  // Optional (null: nothing to wait for): the kept upload's texels are read.
+  void (*texture_wait)(PlatVideo* video, PlatTexture texture);
   void (*texture_read)(PlatVideo* video, PlatTexture texture, std::uint32_t* out);
   bool (*texture_size)(PlatVideo* video, PlatTexture texture, int* width, int* height);
   void (*begin_frame)(PlatVideo* video);
@@ -28,7 +36,14 @@ struct PlatVideoOps {
   void (*read_back)(PlatVideo* video, std::uint32_t* out);
   void (*finish)(PlatVideo* video);
   int (*present)(PlatVideo* video);
+  // Also starts the present pacing anew, on whichever thread paces.
   void (*set_vsync)(PlatVideo* video, bool on);
+  // Optional (null: nothing to end): at the process's end, before the
+  // display closes, a device's own threads finish and its context goes;
+  // the device then draws nothing and fails its presents.
+  void (*end_at_exit)(PlatVideo* video);
+  // Optional (null: 0): CPU seconds the device's own render thread has used.
+  double (*render_thread_seconds)(PlatVideo* video);
 };
 
 // Sleeps presents to a refresh rate where the swap cannot wait for the
@@ -69,6 +84,19 @@ struct BlendPair {
 };
 BlendPair plat_blend_resolve(int src_blend, int dst_blend);
 
+// A quad on the screen: the corner (ox, oy) where the source's top left
+// lands and the edges e1 along the source's width sw and e2 along its
+// height sh; det is the edges' cross product.
+struct PlatQuadFrame {
+  double sw, sh;
+  double ox, oy;
+  double e1x, e1y, e2x, e2y;
+  double det;
+};
+// False when the source rectangle reaches beyond 2^24 texels (where float
+// sources lose whole texels) or the quad is degenerate.
+bool plat_quad_frame(const PlatQuad& quad, PlatQuadFrame* out);
+
 // False for a quad that draws nothing whatever the texture: depth outside
 // 0 … 1 (or not a number), alpha 0, or a non-finite transform.
 bool plat_quad_drawable(const PlatQuad& quad);
@@ -82,19 +110,11 @@ int plat_video_refresh_hz(PlatWindow* window);
 // Back-end constructors; null (with the error set) when they cannot run.
 PlatVideo* plat_video_soft_create(PlatWindow* window, int width, int height);
 PlatVideo* plat_video_gl_create(PlatWindow* window, int width, int height);
-// At the process's end, before the display closes: every gl device's render
-// thread finishes its work and ends, and its context goes. The devices stay
-// as they are for anything that still calls them, and draw nothing.
+// At the process's end, before the display closes: every live device's
+// end_at_exit runs (the gl devices' render threads finish and end, their
+// contexts go). The devices stay as they are for anything that still calls
+// them, and draw nothing.
 void plat_video_gl_end_all();
 
-// The gl device's uploads from kept texels (see plat_texture_upload_kept).
-void gl_texture_upload_kept(PlatVideo* video, PlatTexture texture, const std::uint32_t* texels);
-void gl_texture_wait(PlatVideo* video, PlatTexture texture);
-
-// CPU seconds the gl device's render thread has used; 0 for soft.
+// CPU seconds a device's own render thread has used; 0 for none.
 double plat_video_render_thread_seconds(PlatVideo* video);
-
-// Sets the allocator thresholds so per-frame driver memory is kept instead
-// of being returned to the kernel and faulted in again each frame. Once per
-// process; the gl device calls it, and benchmarks call it for their peers.
-void plat_video_tune_allocator();

@@ -33,7 +33,7 @@ class GlWorker {
   double cpu_seconds();
 
  private:
-  void loop(Job enter);
+  void loop(const Job& enter);
 
   std::thread thread_;
   std::mutex mutex_;
