@@ -14,7 +14,7 @@
 #include <mutex>
 #include <vector>
 
-#include "platform/audio_mix.h"
+#include "platform/audio_mix_internal.h"
 #include "platform/log.h"
 
 namespace {

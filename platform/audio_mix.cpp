@@ -6,7 +6,7 @@
 #include <cstring>
 #include <vector>
 
-#include "platform/audio_mix.h"
+#include "platform/audio_mix_internal.h"
 
 namespace {
 constexpr double kFracScale = 1.0 / 4294967296.0;

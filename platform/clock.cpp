@@ -7,7 +7,7 @@
 #include <atomic>
 #include <ctime>
 
-#include "platform/tape_seam.h"
+#include "platform/tape_seam_internal.h"
 
 namespace {
 std::atomic<bool> g_virtual{false};

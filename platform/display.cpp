@@ -14,10 +14,10 @@
 #include <string>
 
 #include "platform/display_internal.h"
-#include "platform/display_sdl.h"
+#include "platform/display_sdl_internal.h"
 #include "platform/input.h"
 #include "platform/log.h"
-#include "platform/tape_seam.h"
+#include "platform/tape_seam_internal.h"
 #include "platform/video.h"
 #include "platform/video_device_internal.h"
 
@@ -86,7 +86,7 @@ void catch_display_loss() {
 // Closing the display tears the OpenGL driver down: a render thread still
 // drawing then can make the driver crash or wait forever for its own threads.
 void quit_at_exit() {
-  plat_video_gl_end_all();
+  plat_video_end_all();
   plat_x11_pointer_close();
   SDL_Quit();
 }

@@ -9,7 +9,7 @@
 #include "platform/display.h"
 #include "platform/display_internal.h"
 #include "platform/input.h"
-#include "platform/tape_seam.h"
+#include "platform/tape_seam_internal.h"
 
 namespace {
 

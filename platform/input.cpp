@@ -5,7 +5,7 @@
 #include <SDL.h>
 
 #include "platform/display.h"
-#include "platform/tape_seam.h"
+#include "platform/tape_seam_internal.h"
 
 namespace {
 

@@ -17,7 +17,7 @@
 #include "platform/clock.h"
 #include "platform/input_keys.h"
 #include "platform/log.h"
-#include "platform/tape_seam.h"
+#include "platform/tape_seam_internal.h"
 
 namespace {
 

@@ -13,9 +13,9 @@
 
 #include "platform/clock.h"
 #include "platform/display.h"
-#include "platform/display_sdl.h"
+#include "platform/display_sdl_internal.h"
 #include "platform/log.h"
-#include "platform/tape_seam.h"
+#include "platform/tape_seam_internal.h"
 #include "platform/video_device_internal.h"
 
 namespace {
@@ -239,7 +239,7 @@ void plat_video_destroy(PlatVideo* video) {
   video->ops->destroy(video);
 }
 
-void plat_video_gl_end_all() {
+void plat_video_end_all() {
   std::lock_guard lock(g_live_mutex);
   for (PlatVideo* video : g_live) {
     if (video->ops->end_at_exit != nullptr) video->ops->end_at_exit(video);

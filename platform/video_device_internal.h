@@ -114,7 +114,7 @@ PlatVideo* plat_video_gl_create(PlatWindow* window, int width, int height);
 // end_at_exit runs (the gl devices' render threads finish and end, their
 // contexts go). The devices stay as they are for anything that still calls
 // them, and draw nothing.
-void plat_video_gl_end_all();
+void plat_video_end_all();
 
 // CPU seconds a device's own render thread has used; 0 for none.
 double plat_video_render_thread_seconds(PlatVideo* video);

@@ -103,7 +103,7 @@ TEST(VideoWindowTest, GlDeviceEndedAtExitFailsPresentsWithoutWaiting) {
   DEVICE_OR_SKIP(d, PlatVideoBackend::GL, 64, 48, 64, 48);
   draw_frame(d.video);
   ASSERT_EQ(plat_video_present(d.video), 0) << plat_video_last_error();
-  plat_video_gl_end_all();
+  plat_video_end_all();
   draw_frame(d.video);
   EXPECT_NE(plat_video_present(d.video), 0);
   Pixels px(64 * 48, 0x123456u);
