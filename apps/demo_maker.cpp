@@ -118,7 +118,9 @@ double wall_cost(Spot spot) {
 
 // Sparks old enough to collect near the spot make it worth going to.
 double spark_gain(Spot spot) {
-  const std::uint32_t now = rt_ticks();
+  // The game's tick count, read past the tape: the pilot's reads must not
+  // be recorded, as a playback has no pilot to make them.
+  const auto now = static_cast<std::uint32_t>(plat_time_untaped_100ns() / 10'000ull);
   double gain = 0;
   each(g_lists.energy_particles, [&](const Entity& p) {
     if (now - p.born > kSparkReady && distance(spot, {p.x + 8, p.y + 8}) < 70) gain += 900;
