@@ -121,7 +121,7 @@ double wall_cost(Spot spot) {
 double spark_gain(Spot spot) {
   // The game's tick count, read past the tape: the pilot's reads must not
   // be recorded, as a playback has no pilot to make them.
-  const auto now = static_cast<std::uint32_t>(plat_time_untaped_100ns() / 10'000ull);
+  const std::uint32_t now = plat_ticks_untaped_ms();
   double gain = 0;
   each(g_lists.energy_particles, [&](const Entity& p) {
     if (now - p.born > kSparkReady && distance(spot, {p.x + 8, p.y + 8}) < 70) gain += 900;

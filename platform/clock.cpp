@@ -30,13 +30,16 @@ std::uint64_t plat_time_100ns() {
   return tape_seam_time(plat_time_untaped_100ns());
 }
 
+std::uint32_t plat_ticks_untaped_ms() {
+  return static_cast<std::uint32_t>(plat_time_untaped_100ns() / 10'000ull);
+}
+
 std::uint32_t plat_ticks_ms() {
-  return tape_seam_ticks(static_cast<std::uint32_t>(plat_time_untaped_100ns() / 10'000ull));
+  return tape_seam_ticks(plat_ticks_untaped_ms());
 }
 
 std::uint32_t plat_random_seed() {
-  const auto live = static_cast<std::uint32_t>(gettid()) ^
-                    static_cast<std::uint32_t>(plat_time_untaped_100ns() / 10'000ull);
+  const auto live = static_cast<std::uint32_t>(gettid()) ^ plat_ticks_untaped_ms();
   return tape_seam_seed(live);
 }
 

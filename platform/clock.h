@@ -9,6 +9,8 @@ std::uint64_t plat_time_100ns();
 std::uint64_t plat_time_untaped_100ns();
 // Milliseconds since the system started, truncated to 32 bits (wraps).
 std::uint32_t plat_ticks_ms();
+// The same tick past any tape, for readers that must not be recorded.
+std::uint32_t plat_ticks_untaped_ms();
 // Sleeps on the real clock; with the virtual clock, advances it instead.
 void plat_sleep_ms(std::uint32_t ms);
 // A random seed from the thread and the clock (or the tape's seed).

@@ -32,8 +32,8 @@ void plat_video_picture_draw(std::uint32_t* out, int width, int height, const Pl
                              const std::uint32_t* texels, int texels_width, int texels_height) {
   if (out == nullptr || width <= 0 || height <= 0) return;
   const std::size_t count = static_cast<std::size_t>(width) * height;
-  std::fill(out, out + count, 0u);
   if (texels == nullptr || texels_width <= 0 || texels_height <= 0 || !plat_quad_drawable(quad)) {
+    std::fill(out, out + count, 0u);
     return;
   }
   draw_once(out, width, height, SoftImage{texels, texels_width, texels_height}, quad);

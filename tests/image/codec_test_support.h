@@ -172,7 +172,7 @@ inline Bytes make_icon_dib(int width, int height, int bits,
 
 // A PNG of the given type made with libpng; rows are the raw samples
 // (big-endian for 16 bits), top row first.
-struct PngSpec {
+struct PngLayout {
   int width = 1, height = 1, colour_type = PNG_COLOR_TYPE_RGB, bit_depth = 8;
   bool interlaced = false;
   std::vector<png_color> palette{};
@@ -188,7 +188,7 @@ inline void png_collect(png_structp png, png_bytep data, png_size_t length) {
   out->insert(out->end(), data, data + length);
 }
 
-inline Bytes make_png(const PngSpec& s) {
+inline Bytes make_png(const PngLayout& s) {
   Bytes out;
   png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
   png_infop info = png_create_info_struct(png);

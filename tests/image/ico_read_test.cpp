@@ -102,7 +102,7 @@ TEST_F(IcoRead, BitmapEntriesOfEveryDepthKeepTheirMask) {
 }
 
 TEST_F(IcoRead, PngEntriesGoThroughThePngDecoder) {
-  codec_test::PngSpec png{.width = 4, .height = 2, .colour_type = PNG_COLOR_TYPE_RGBA};
+  codec_test::PngLayout png{.width = 4, .height = 2, .colour_type = PNG_COLOR_TYPE_RGBA};
   png.rows = {Bytes(16, 0), Bytes(16, 0)};
   png.rows[0] = {255, 0, 0, 255, 0, 255, 0, 128, 0, 0, 255, 0, 1, 2, 3, 4};
   Bytes ico = make_ico({{4, 2, 32, codec_test::make_png(png)}});

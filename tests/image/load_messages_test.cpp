@@ -9,7 +9,7 @@
 namespace {
 using codec_test::Bytes;
 using codec_test::make_png;
-using codec_test::PngSpec;
+using codec_test::PngLayout;
 using codec_test::write_file;
 
 class LoadMessages : public codec_test::ImageLibrary {
@@ -25,7 +25,7 @@ class LoadMessages : public codec_test::ImageLibrary {
 };
 
 Bytes large_png() {
-  PngSpec s{.width = 64, .height = 64, .colour_type = PNG_COLOR_TYPE_RGB};
+  PngLayout s{.width = 64, .height = 64, .colour_type = PNG_COLOR_TYPE_RGB};
   for (int y = 0; y < s.height; ++y) {
     std::vector<std::uint8_t> row(64 * 3);
     for (std::size_t i = 0; i < row.size(); ++i) row[i] = static_cast<std::uint8_t>(i * 7 + y * 13);

@@ -152,7 +152,7 @@ Bytes flip_to_top_down(const Bytes& f) {
 
 TEST_F(PeerBmp, WeReadWhatImageMagickWritesAtEveryDepthAndHeaderKind) {
   // The source: a colourful picture with partial transparency.
-  codec_test::PngSpec src{.width = 29, .height = 17, .colour_type = PNG_COLOR_TYPE_RGBA};
+  codec_test::PngLayout src{.width = 29, .height = 17, .colour_type = PNG_COLOR_TYPE_RGBA};
   for (int y = 0; y < 17; ++y) {
     Bytes row;
     for (int x = 0; x < 29; ++x)
@@ -216,7 +216,7 @@ TEST_F(PeerBmp, WeReadWhatImageMagickWritesAtEveryDepthAndHeaderKind) {
 }
 
 TEST_F(PeerBmp, MultiSizeIconsFromImageMagickAndPil) {
-  codec_test::PngSpec src{.width = 48, .height = 48, .colour_type = PNG_COLOR_TYPE_RGBA};
+  codec_test::PngLayout src{.width = 48, .height = 48, .colour_type = PNG_COLOR_TYPE_RGBA};
   for (int y = 0; y < 48; ++y) {
     Bytes row;
     for (int x = 0; x < 48; ++x) {

@@ -11,7 +11,7 @@ using codec_test::Bytes;
 using codec_test::ImageLibrary;
 using codec_test::make_png;
 using codec_test::pixel;
-using codec_test::PngSpec;
+using codec_test::PngLayout;
 using Px = std::array<int, 4>;
 
 using PngDecode = ImageLibrary;
@@ -24,8 +24,8 @@ int source_depth(std::intptr_t id) {
   return reinterpret_cast<ImageObject*>(id)->source_depth;
 }
 
-PngSpec palette_png(bool with_trns) {
-  PngSpec s{.width = 3, .height = 1, .colour_type = PNG_COLOR_TYPE_PALETTE, .bit_depth = 4};
+PngLayout palette_png(bool with_trns) {
+  PngLayout s{.width = 3, .height = 1, .colour_type = PNG_COLOR_TYPE_PALETTE, .bit_depth = 4};
   s.palette = {{255, 0, 0}, {0, 255, 0}, {10, 20, 30}};
   if (with_trns) s.trns_alpha = {255, 128};
   s.rows = {{0x01, 0x20}};
@@ -71,9 +71,9 @@ TEST_F(PngDecode, GreyAndSixteenBitImagesDecodeToBgrOrBgra) {
   for (const auto& c : cases) {
     SCOPED_TRACE(testing::Message()
                  << "colour type " << c.colour_type << ", " << c.bit_depth << " bits");
-    PngSpec spec{.width = c.width, .colour_type = c.colour_type, .bit_depth = c.bit_depth};
-    spec.rows = {c.row};
-    std::intptr_t id = catch_png(make_png(spec));
+    PngLayout png{.width = c.width, .colour_type = c.colour_type, .bit_depth = c.bit_depth};
+    png.rows = {c.row};
+    std::intptr_t id = catch_png(make_png(png));
     ASSERT_NE(id, 0);
     EXPECT_EQ(c.bits ? img_bitmap(id)->bits_per_pixel : 0, c.bits);
     EXPECT_EQ(c.depth ? source_depth(id) : 0, c.depth);
@@ -83,7 +83,7 @@ TEST_F(PngDecode, GreyAndSixteenBitImagesDecodeToBgrOrBgra) {
 
 TEST_F(PngDecode, InterlacedImagesGiveTheSamePixels) {
   for (int type : {PNG_COLOR_TYPE_RGB, PNG_COLOR_TYPE_PALETTE, PNG_COLOR_TYPE_GRAY}) {
-    PngSpec s{.width = 13, .height = 11, .colour_type = type};
+    PngLayout s{.width = 13, .height = 11, .colour_type = type};
     const int channels = type == PNG_COLOR_TYPE_RGB ? 3 : 1;
     if (type == PNG_COLOR_TYPE_PALETTE)
       for (int i = 0; i < 256; ++i)
@@ -130,7 +130,7 @@ DirectDecode decode_direct(const std::uint8_t* data, std::int32_t size, std::int
 }
 
 TEST_F(PngDecode, RowOrderFollowsTheBottomUpFlag) {
-  PngSpec s{.width = 1, .height = 3, .colour_type = PNG_COLOR_TYPE_GRAY};
+  PngLayout s{.width = 1, .height = 3, .colour_type = PNG_COLOR_TYPE_GRAY};
   s.rows = {{1}, {2}, {3}};
   Bytes png = make_png(s);
   DirectDecode up = decode_direct(png.data(), std::int32_t(png.size()), kImgDecodeBottomUp);
@@ -164,7 +164,7 @@ TEST_F(PngDecode, NonPngDataIsRefusedAtTheSignatureWithoutSideEffects) {
 }
 
 TEST_F(PngDecode, TheMemoryReaderStopsAtTheGivenSize) {
-  PngSpec s{.width = 40, .height = 40, .colour_type = PNG_COLOR_TYPE_RGB};
+  PngLayout s{.width = 40, .height = 40, .colour_type = PNG_COLOR_TYPE_RGB};
   for (int y = 0; y < 40; ++y) {
     Bytes row;
     for (int x = 0; x < 120; ++x) row.push_back(std::uint8_t(x * y + x));
@@ -196,7 +196,7 @@ TEST_F(PngDecode, TheMemoryReaderStopsAtTheGivenSize) {
 }
 
 TEST_F(PngDecode, TruncatedImagesFailCleanlyFromFilesAndMemory) {
-  PngSpec s{.width = 30, .height = 20, .colour_type = PNG_COLOR_TYPE_RGBA, .idat_bytes = 64};
+  PngLayout s{.width = 30, .height = 20, .colour_type = PNG_COLOR_TYPE_RGBA, .idat_bytes = 64};
   for (int y = 0; y < 20; ++y) {
     Bytes row;
     for (int x = 0; x < 120; ++x) row.push_back(std::uint8_t(x ^ (y * 9)));
