@@ -7,18 +7,29 @@
 #include <atomic>
 #include <cstdint>
 #include <memory>
+#include <mutex>
 #include <vector>
 
 #include "platform/video_device_internal.h"
 #include "platform/video_gl_worker_internal.h"
+
+// Where a kept upload reads its texels when the render thread gets to it:
+// the caller's, or a copy taken when the caller wanted them back first. The
+// upload holds the mutex while it reads.
+struct GlKeptSource {
+  std::mutex mutex;
+  const std::uint32_t* texels = nullptr;
+  std::vector<std::uint32_t> copy;
+  bool started = false;
+};
 
 // A texture as the caller's thread knows it; its GL name lives on the
 // render thread (GlVideo::names, same slot).
 struct GlTexture {
   bool live = false;
   int width = 0, height = 0;
-  bool stored = false;            // its storage is made or queued
-  std::uint64_t kept_upload = 0;  // job of the last upload from kept texels
+  bool stored = false;                 // its storage is made or queued
+  std::shared_ptr<GlKeptSource> kept;  // the last upload from kept texels
 };
 
 // One quad as the shader sees it, sent as a single point (its bounding
@@ -132,9 +143,9 @@ bool gl_create_programs(GlVideo* g);
 // On the render thread: buffers and the back buffer, cleared; false when
 // the back buffer cannot be made.
 bool gl_create_targets(GlVideo* g);
-// On the render thread: draws each kind of quad, the overlay and both
-// present blits once, off-picture, so the driver compiles them now rather
-// than during the first frame.
+// On the render thread: draws each kind of quad and the overlay once,
+// off-picture, so the driver compiles them now rather than during the first
+// frame.
 void gl_warm_up(GlVideo* g);
 void gl_delete_objects(GlVideo* g);
 void gl_bind_back_buffer(GlVideo* g);

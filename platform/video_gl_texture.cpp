@@ -50,27 +50,56 @@ void bind(GlVideo* g, PlatTexture handle) {
   glBindTexture(GL_TEXTURE_RECTANGLE, gl_texture_name(g, handle));
 }
 
+// On the render thread: the rectangle (x0, y0)-(x1, y1) of the bound
+// texture from first (rows of pitch texels); `whole` makes its storage.
+void upload_now(bool whole, int x0, int y0, int x1, int y1, const std::uint32_t* first, int pitch) {
+  if (whole) return storage_now(x1, y1, first, pitch);
+  glPixelStorei(GL_UNPACK_ROW_LENGTH, pitch);
+  glTexSubImage2D(GL_TEXTURE_RECTANGLE, 0, x0, y0, x1 - x0, y1 - y0, GL_BGRA,
+                  GL_UNSIGNED_INT_8_8_8_8_REV, first);
+  glPixelStorei(GL_UNPACK_ROW_LENGTH, 0);
+}
+
 // Queues an upload of the rectangle (x0, y0)-(x1, y1) from first (rows of
-// pitch texels); returns its job number.
+// pitch texels), or, for a kept upload, of the whole texture from where
+// `kept` points when the job runs; returns its job number.
 std::uint64_t post_upload(GlVideo* g, PlatTexture handle, GlTexture* t, int x0, int y0, int x1,
-                          int y1, const std::uint32_t* first, int pitch) {
+                          int y1, const std::uint32_t* first, int pitch,
+                          std::shared_ptr<GlKeptSource> kept = nullptr) {
   gl_submit(g);  // quads recorded before the upload show the old texels
   const bool whole = x0 == 0 && y0 == 0 && x1 == t->width && y1 == t->height;
-  if (whole && !t->stored) {
-    t->stored = true;
-    return g->worker.post([g, handle, x1, y1, first, pitch] {
-      bind(g, handle);
-      storage_now(x1, y1, first, pitch);
-    });
-  }
-  gl_texture_give_storage(g, t);
-  return g->worker.post([=] {
+  const bool make = whole && !t->stored;
+  if (!make) gl_texture_give_storage(g, t);
+  t->stored = true;
+  return g->worker.post([=, kept = std::move(kept)] {
     bind(g, handle);
-    glPixelStorei(GL_UNPACK_ROW_LENGTH, pitch);
-    glTexSubImage2D(GL_TEXTURE_RECTANGLE, 0, x0, y0, x1 - x0, y1 - y0, GL_BGRA,
-                    GL_UNSIGNED_INT_8_8_8_8_REV, first);
-    glPixelStorei(GL_UNPACK_ROW_LENGTH, 0);
+    if (!kept) return upload_now(make, x0, y0, x1, y1, first, pitch);
+    std::lock_guard lock(kept->mutex);
+    kept->started = true;
+    if (kept->texels != nullptr) upload_now(make, x0, y0, x1, y1, kept->texels, pitch);
+    kept->copy = {};
   });
+}
+
+// Gives the caller its kept texels back without waiting for the render
+// thread: an upload that has not started reads a copy instead, or nothing
+// when the texture goes anyway. Only when no copy can be made does it wait.
+void release_kept(GlVideo* g, GlTexture* t, bool going) {
+  std::shared_ptr<GlKeptSource> kept = std::move(t->kept);
+  if (!kept) return;
+  std::unique_lock lock(kept->mutex);
+  if (kept->started) return;  // it has read them: the job holds the lock meanwhile
+  if (going) {
+    kept->texels = nullptr;
+    return;
+  }
+  try {
+    kept->copy.assign(kept->texels, kept->texels + static_cast<std::size_t>(t->width) * t->height);
+    kept->texels = kept->copy.data();
+  } catch (const std::bad_alloc&) {
+    lock.unlock();
+    g->worker.call([] {});  // runs after the upload
+  }
 }
 
 }  // namespace
@@ -103,7 +132,7 @@ PlatTexture gl_texture_create(PlatVideo* v, int width, int height) {
   std::size_t slot = 0;
   while (slot < g->textures.size() && g->textures[slot].live) ++slot;
   if (slot == g->textures.size()) g->textures.emplace_back();
-  g->textures[slot] = GlTexture{true, width, height, false, 0};
+  g->textures[slot] = GlTexture{true, width, height, false, nullptr};
   g->worker.post([g, slot] {
     if (g->names.size() <= slot) g->names.resize(slot + 1, 0);
     g->names[slot] = create_name();
@@ -121,8 +150,7 @@ void gl_texture_destroy(PlatVideo* v, PlatTexture handle) {
     glDeleteTextures(1, &name);
     name = 0;
   });
-  // The caller frees the texels of a kept upload after this.
-  if (t->kept_upload != 0) g->worker.wait(t->kept_upload);
+  release_kept(g, t, true);  // the caller frees the texels of a kept upload after this
   *t = GlTexture{};
 }
 
@@ -143,15 +171,16 @@ void gl_texture_upload_kept(PlatVideo* v, PlatTexture handle, const std::uint32_
   GlVideo* g = gl_video(v);
   GlTexture* t = gl_texture_find(g, handle);
   if (t == nullptr) return;
-  t->kept_upload = post_upload(g, handle, t, 0, 0, t->width, t->height, texels, t->width);
+  release_kept(g, t, false);
+  t->kept = std::make_shared<GlKeptSource>();
+  t->kept->texels = texels;
+  post_upload(g, handle, t, 0, 0, t->width, t->height, nullptr, t->width, t->kept);
 }
 
 void gl_texture_wait(PlatVideo* v, PlatTexture handle) {
   GlVideo* g = gl_video(v);
   GlTexture* t = gl_texture_find(g, handle);
-  if (t == nullptr || t->kept_upload == 0) return;
-  g->worker.wait(t->kept_upload);
-  t->kept_upload = 0;
+  if (t != nullptr) release_kept(g, t, false);
 }
 
 void gl_texture_read(PlatVideo* v, PlatTexture handle, std::uint32_t* out) {

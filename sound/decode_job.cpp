@@ -18,8 +18,9 @@
 #include "sound/sound_internal.h"
 
 namespace {
-// Bytes decoded under one buffer lock: about 1.5 s of 44.1 kHz stereo.
-constexpr std::uint32_t kPiece = 256u * 1024u;
+// Bytes decoded under one buffer lock: about 0.19 s of 44.1 kHz stereo, so
+// that a play waiting for the piece in hand waits a few milliseconds at most.
+constexpr std::uint32_t kPiece = 32u * 1024u;
 constexpr int kDecodeNice = 10;
 }  // namespace
 

@@ -5,12 +5,19 @@
 // there is no display or no OpenGL 3.3 core context.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <atomic>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <future>
 #include <map>
+#include <thread>
 #include <utility>
+#include <vector>
 
 #include "platform/video.h"
+#include "platform/video_gl_internal.h"
 #include "tests/platform/video_scenes.h"
 
 using namespace video_test;
@@ -163,6 +170,40 @@ TEST_F(VideoGlTest, TexturesRoundTripAndUploadsAfterQueuedQuads) {
   EXPECT_EQ(plat_video_present(gl), 0);
   plat_video_read_back(gl, px.data());
   EXPECT_EQ(px[0], 0xFF0000u);  // still there after the present
+}
+
+TEST_F(VideoGlTest, KeptTexelsComeBackBeforeTheRenderThreadUploadsThem) {
+  OPEN_OR_SKIP(4, 4);
+  PlatTexture t = plat_texture_create(gl, 2, 2);
+  ASSERT_NE(t, 0);
+  std::vector<std::uint32_t> texels(4, 0xFFFF0000u);
+  // The render thread is held, so the kept upload cannot start yet.
+  std::promise<void> gate, waited;
+  std::shared_future<void> open = gate.get_future().share();
+  gl_video(gl)->worker.post([open] { open.wait(); });
+  std::atomic<bool> timed_out{false};
+  std::thread opener([&, done = waited.get_future()] {
+    if (done.wait_for(std::chrono::seconds(10)) == std::future_status::timeout) timed_out = true;
+    gate.set_value();
+  });
+  plat_texture_upload_kept(gl, t, texels.data());
+  plat_video_begin_frame(gl);
+  plat_video_draw_quad(gl, with(sprite_quad(t, 2, 2, 0, 0), 2, 1));
+  plat_texture_wait(gl, t);
+  waited.set_value();
+  // The caller owns its texels again: the quad recorded before still shows
+  // the first ones, the one after the new upload the changed ones.
+  std::fill(texels.begin(), texels.end(), 0xFF0000FFu);
+  plat_texture_upload_kept(gl, t, texels.data());
+  plat_video_draw_quad(gl, with(sprite_quad(t, 2, 2, 2, 2), 2, 1));
+  plat_video_end_frame(gl);
+  opener.join();
+  EXPECT_FALSE(timed_out) << "the wait waited for the render thread";
+  Pixels px(16);
+  plat_video_read_back(gl, px.data());
+  EXPECT_EQ(px[0], 0xFF0000u);
+  EXPECT_EQ(px[2 * 4 + 2], 0x0000FFu);
+  plat_texture_destroy(gl, t);
 }
 
 }  // namespace
