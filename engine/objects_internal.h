@@ -138,6 +138,9 @@ inline constexpr float kDegreesToRadians = 0.01745299994945526f;
 // current; null when the handle is not in the list.
 SpriteRecord* eng_find_sprite(EngHandle handle);
 TextureRecord* eng_find_texture(EngHandle handle);
+// Every add to or delete from the texture or sprite list calls this, so
+// that the lookups forget the places they remembered.
+void eng_object_list_changed();
 
 // Texture helpers shared by the texture sources.
 // Adds a texture record of width × height with a CPU copy (zeroed unless the

@@ -23,6 +23,7 @@ bool valid_blend(int factor) {
 EngHandle new_sprite(TextureRecord* texture) {
   auto* sprite = static_cast<SpriteRecord*>(rt_list_add(g_engine.sprites.header));
   if (!sprite) return 0;
+  eng_object_list_changed();
   sprite->texture = reinterpret_cast<EngHandle>(texture);
   sprite->begin_flags = kBeginAlphaBlend;
   sprite->texture_height = texture->height;

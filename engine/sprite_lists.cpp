@@ -1,6 +1,7 @@
 // The engine's object lists (textures, sprites, draw queue, boxes, fonts,
 // font texts): their creation with structure descriptors and the handle
 // lookups, which walk a list from its start as every operation does.
+#include <array>
 #include <cstddef>
 
 #include "engine/objects_internal.h"
@@ -33,22 +34,66 @@ void release_sprite_pictures(ListHeader* sprites) {
 }
 
 void renew(ListVar& list, std::size_t element_size, const RtDescWord* descriptor) {
+  eng_object_list_changed();
   if (list.header) rt_list_free(list.header);
   rt_list_new(static_cast<std::int32_t>(element_size), &list, descriptor, kStructTag);
 }
 
+// Adds and deletes of the texture and sprite lists so far: a remembered
+// find is good while the count has not moved.
+std::uint64_t g_list_changes = 0;
+
+// The last few records each list found. A walk chases every node before
+// the one asked for, and a frame asks for the same few sprites (particles,
+// collision partners) over and over; a remembered find leaves the list as
+// the walk did: the record current, its index known, the index marked
+// stale as a reset marks it.
+struct Found {
+  EngHandle handle = 0;
+  ListNode* node = nullptr;
+  std::int32_t index = 0;
+};
+
+struct FindMemory {
+  const ListHeader* header = nullptr;
+  std::uint64_t changes = 0;
+  std::array<Found, 8> found{};
+  std::size_t next = 0;
+};
+
+FindMemory g_sprite_finds, g_texture_finds;
+
+ListNode* walk_to(ListHeader* header, EngHandle handle) {
+  rt_list_reset(header);
+  while (void* element = rt_list_next(header))
+    if (element == reinterpret_cast<void*>(handle)) return header->current;
+  return nullptr;
+}
+
 template <typename Record>
-Record* find_in(ListVar& list, EngHandle handle) {
+Record* find_in(ListVar& list, FindMemory& memory, EngHandle handle) {
   ListHeader* header = list.header;
   if (!header) return nullptr;
   // The record found last is usually asked for again (glyphs, particles);
   // it is current already, so the walk would end on it anyway.
   if (handle && rt_list_current(header) == reinterpret_cast<void*>(handle))
     return reinterpret_cast<Record*>(handle);
-  rt_list_reset(header);
-  while (void* element = rt_list_next(header))
-    if (element == reinterpret_cast<void*>(handle)) return static_cast<Record*>(element);
-  return nullptr;
+  if (memory.header != header || memory.changes != g_list_changes) {
+    memory = FindMemory{header, g_list_changes};
+  } else if (handle) {
+    for (const Found& f : memory.found) {
+      if (f.handle != handle) continue;
+      header->index_stale = 1;
+      rt_list_set_current(header, f.node);
+      header->current_index = f.index;
+      return reinterpret_cast<Record*>(handle);
+    }
+  }
+  ListNode* node = walk_to(header, handle);
+  if (!node) return nullptr;
+  memory.found[memory.next] = {handle, node, header->current_index};
+  memory.next = (memory.next + 1) % memory.found.size();
+  return reinterpret_cast<Record*>(handle);
 }
 }  // namespace
 
@@ -64,10 +109,14 @@ void eng_object_lists_reset() {
   g_engine.current_font = 0;
 }
 
+void eng_object_list_changed() {
+  ++g_list_changes;
+}
+
 SpriteRecord* eng_find_sprite(EngHandle handle) {
-  return find_in<SpriteRecord>(g_engine.sprites, handle);
+  return find_in<SpriteRecord>(g_engine.sprites, g_sprite_finds, handle);
 }
 
 TextureRecord* eng_find_texture(EngHandle handle) {
-  return find_in<TextureRecord>(g_engine.textures, handle);
+  return find_in<TextureRecord>(g_engine.textures, g_texture_finds, handle);
 }

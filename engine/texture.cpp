@@ -75,6 +75,7 @@ TextureRecord* eng_texture_add(int width, int height, EngTextureFormat format, b
     return nullptr;
   auto* texture = static_cast<TextureRecord*>(rt_list_add(list));
   if (!texture) return nullptr;
+  eng_object_list_changed();
   texture->format = format;
   texture->width = width;
   texture->height = height;
@@ -95,6 +96,7 @@ void eng_texture_remove(TextureRecord* texture) {
   rt_heap_free(rt_main_heap, texture->texels);
   texture->texels = nullptr;
   rt_list_delete(g_engine.textures.header);
+  eng_object_list_changed();
 }
 
 void eng_texture_upload(TextureRecord* texture) {

@@ -1,5 +1,7 @@
 // Sprite operations: handles, the list position of new sprites, the setters
 // and the draw queue's copy of the sprite state.
+#include <algorithm>
+
 #include "tests/engine/sprite_test_fixture.h"
 
 namespace sprite_test {
@@ -48,6 +50,40 @@ TEST_F(SpriteOps, NewSpriteGoesAfterTheSpriteLastFound) {
   render();
   const EngHandle e = solid_sprite(2, 2, 0xFFFFFFFF);
   EXPECT_EQ(sprite_order(), (std::vector<EngHandle>{a, c, b, d, e}));
+}
+
+// Lookups remember where they found a record; a remembered find must leave
+// the list as the walk would, and be forgotten once the list changes.
+TEST_F(SpriteOps, RememberedFindsLeaveTheListAsAWalkWould) {
+  const EngHandle a = solid_sprite(2, 2, 0xFFFFFFFF);
+  const EngHandle b = solid_sprite(2, 2, 0xFFFFFFFF);
+  const EngHandle c = solid_sprite(2, 2, 0xFFFFFFFF);
+  ListHeader* sprites = g_engine.sprites.header;
+  auto index_of = [](EngHandle h) {
+    const std::vector<EngHandle> order = sprite_order();
+    return static_cast<std::int32_t>(std::find(order.begin(), order.end(), h) - order.begin());
+  };
+  for (EngHandle h : {a, c, a, b, a, c, b}) {
+    ASSERT_EQ(eng_sprite_set_depth(h, 1), 1);
+    EXPECT_EQ(rt_list_current(sprites), reinterpret_cast<void*>(h));
+    EXPECT_EQ(rt_list_current_index(sprites), index_of(h));
+  }
+  eng_sprite_set_depth(c, 1);
+  eng_sprite_set_depth(a, 1);  // remembered: the new sprite goes after a
+  const EngHandle d = solid_sprite(2, 2, 0xFFFFFFFF);
+  EXPECT_EQ(sprite_order(), (std::vector<EngHandle>{a, d, b, c}));
+  eng_sprite_set_depth(a, 1);
+  eng_sprite_set_depth(c, 1);  // c moved one place down
+  EXPECT_EQ(rt_list_current_index(sprites), 3);
+  // A removed texture is not found again, though a lookup found it before.
+  const EngHandle t = solid_texture(2, 2, 0xFFFFFFFF);
+  const EngHandle u = solid_texture(2, 2, 0xFFFFFFFF);
+  ASSERT_NE(eng_find_texture(t), nullptr);
+  ASSERT_NE(eng_find_texture(u), nullptr);
+  eng_texture_remove(eng_find_texture(t));
+  EXPECT_NE(eng_find_texture(u), nullptr);
+  EXPECT_EQ(eng_find_texture(t), nullptr);
+  EXPECT_EQ(eng_sprite_create(t), 0);
 }
 
 TEST_F(SpriteOps, DepthLevels) {
