@@ -43,8 +43,8 @@ void renew(ListVar& list, std::size_t element_size, const RtDescWord* descriptor
 // find is good while the count has not moved.
 std::uint64_t g_list_changes = 0;
 
-// The last few records each list found. A walk chases every node before
-// the one asked for, and a frame asks for the same few sprites (particles,
+// Where each list found its records. A walk chases every node before the
+// one asked for, and a frame asks for the same sprites (particles,
 // collision partners) over and over; a remembered find leaves the list as
 // the walk did: the record current, its index known, the index marked
 // stale as a reset marks it.
@@ -54,12 +54,19 @@ struct Found {
   std::int32_t index = 0;
 };
 
+// A frame's particles alone ask for a dozen sprites in turn, so each place
+// is kept in a slot picked by the handle's address bits rather than among
+// the last few; two records sharing a slot only cost each other walks.
 struct FindMemory {
   const ListHeader* header = nullptr;
   std::uint64_t changes = 0;
-  std::array<Found, 8> found{};
-  std::size_t next = 0;
+  std::array<Found, 64> found{};
 };
+
+Found& slot_for(FindMemory& memory, EngHandle handle) {
+  const auto bits = static_cast<std::uintptr_t>(handle);
+  return memory.found[(bits >> 4 ^ bits >> 10) % memory.found.size()];
+}
 
 FindMemory g_sprite_finds, g_texture_finds;
 
@@ -80,19 +87,15 @@ Record* find_in(ListVar& list, FindMemory& memory, EngHandle handle) {
     return reinterpret_cast<Record*>(handle);
   if (memory.header != header || memory.changes != g_list_changes) {
     memory = FindMemory{header, g_list_changes};
-  } else if (handle) {
-    for (const Found& f : memory.found) {
-      if (f.handle != handle) continue;
-      header->index_stale = 1;
-      rt_list_set_current(header, f.node);
-      header->current_index = f.index;
-      return reinterpret_cast<Record*>(handle);
-    }
+  } else if (const Found& f = slot_for(memory, handle); handle && f.handle == handle) {
+    header->index_stale = 1;
+    rt_list_set_current(header, f.node);
+    header->current_index = f.index;
+    return reinterpret_cast<Record*>(handle);
   }
   ListNode* node = walk_to(header, handle);
   if (!node) return nullptr;
-  memory.found[memory.next] = {handle, node, header->current_index};
-  memory.next = (memory.next + 1) % memory.found.size();
+  slot_for(memory, handle) = {handle, node, header->current_index};
   return reinterpret_cast<Record*>(handle);
 }
 }  // namespace
