@@ -51,8 +51,6 @@ std::int64_t to_fixed(double x) {
   return rest >= 0.5 ? i + 1 : (rest <= -0.5 ? i - 1 : i);
 }
 
-// Narrows [*first, *end) to the pixels x whose centre x + 0.5 gives
-// 0 ≤ a·(x + 0.5) + b < 1.
 // ceil(x) and floor(x) + 1 for |x| ≤ 1e9, without library calls.
 std::int64_t ceil_of(double x) {
   const auto i = static_cast<std::int64_t>(x);  // towards zero
@@ -64,6 +62,11 @@ std::int64_t floor_plus_one(double x) {
   return i + 1 - (x < static_cast<double>(i));
 }
 
+constexpr double kLimit = 1e9;  // far past any row, and within 32 bits
+constexpr std::int64_t kLow = -1, kHigh = 100'000'000;
+
+// Narrows [*first, *end) to the pixels x whose centre x + 0.5 gives
+// 0 ≤ a·(x + 0.5) + b < 1.
 void narrow(double a, double b, int* first, int* end) {
   if (a == 0.0) {
     if (!(b >= 0.0 && b < 1.0)) *end = *first;
@@ -81,15 +84,52 @@ void narrow(double a, double b, int* first, int* end) {
   } else {
     from = r1, to = r0, from_incl = false;  // (r1, r0]
   }
-  const double lim = 1e9;
-  from = std::clamp(from - 0.5, -lim, lim);
-  to = std::clamp(to - 0.5, -lim, lim);
+  from = std::clamp(from - 0.5, -kLimit, kLimit);
+  to = std::clamp(to - 0.5, -kLimit, kLimit);
   const std::int64_t f = from_incl ? ceil_of(from) : floor_plus_one(from);
   const std::int64_t e = from_incl ? ceil_of(to) : floor_plus_one(to);
-  constexpr std::int64_t kLow = -1, kHigh = 100'000'000;
   *first = std::max(*first, static_cast<int>(std::clamp(f, kLow, kHigh)));
   *end = std::min(*end, static_cast<int>(std::clamp(e, kLow, kHigh)));
 }
+
+#if defined(__SSE2__)
+// Both edge pairs of a row at once, two lanes (s, t) per register: the
+// same divisions, clamps and roundings as narrow, lane by lane, so the
+// bounds are the same integers. Only for quads whose a are both non-zero.
+// False when the row is empty.
+bool narrow_both(__m128d a, __m128d b, int* first, int* end) {
+  const __m128d r0 = _mm_div_pd(_mm_xor_pd(b, _mm_set1_pd(-0.0)), a);
+  const __m128d r1 = _mm_div_pd(_mm_sub_pd(_mm_set1_pd(1.0), b), a);
+  if (_mm_movemask_pd(_mm_or_pd(_mm_cmpunord_pd(r0, r0), _mm_cmpunord_pd(r1, r1))) != 0) {
+    return false;
+  }
+  const __m128d incl = _mm_cmpgt_pd(a, _mm_setzero_pd());  // [r0, r1), else (r1, r0]
+  const __m128d from_r = _mm_or_pd(_mm_and_pd(incl, r0), _mm_andnot_pd(incl, r1));
+  const __m128d to_r = _mm_or_pd(_mm_and_pd(incl, r1), _mm_andnot_pd(incl, r0));
+  const __m128d half = _mm_set1_pd(0.5), lo = _mm_set1_pd(-kLimit), hi = _mm_set1_pd(kLimit);
+  const __m128d from = _mm_min_pd(_mm_max_pd(_mm_sub_pd(from_r, half), lo), hi);
+  const __m128d to = _mm_min_pd(_mm_max_pd(_mm_sub_pd(to_r, half), lo), hi);
+  // Towards zero, then up by one where x lies above (inclusive ends) or
+  // where it does not lie below (exclusive ends).
+  const __m128d fi = _mm_cvtepi32_pd(_mm_cvttpd_epi32(from));
+  const __m128d ti = _mm_cvtepi32_pd(_mm_cvttpd_epi32(to));
+  const __m128d one = _mm_set1_pd(1.0);
+  const __m128d up_f = _mm_or_pd(_mm_and_pd(incl, _mm_cmpgt_pd(from, fi)),
+                                 _mm_andnot_pd(incl, _mm_cmpnlt_pd(from, fi)));
+  const __m128d up_t =
+      _mm_or_pd(_mm_and_pd(incl, _mm_cmpgt_pd(to, ti)), _mm_andnot_pd(incl, _mm_cmpnlt_pd(to, ti)));
+  const __m128d low = _mm_set1_pd(static_cast<double>(kLow));
+  const __m128d high = _mm_set1_pd(static_cast<double>(kHigh));
+  const __m128d f = _mm_min_pd(_mm_max_pd(_mm_add_pd(fi, _mm_and_pd(up_f, one)), low), high);
+  const __m128d e = _mm_min_pd(_mm_max_pd(_mm_add_pd(ti, _mm_and_pd(up_t, one)), low), high);
+  const __m128i fs = _mm_cvttpd_epi32(f), es = _mm_cvttpd_epi32(e);
+  const int f0 = _mm_cvtsi128_si32(fs), f1 = _mm_cvtsi128_si32(_mm_srli_si128(fs, 4));
+  const int e0 = _mm_cvtsi128_si32(es), e1 = _mm_cvtsi128_si32(_mm_srli_si128(es, 4));
+  *first = std::max(*first, std::max(f0, f1));
+  *end = std::min(*end, std::min(e0, e1));
+  return *first < *end;
+}
+#endif
 
 struct Texels {
   std::uint32_t p00, p01, p10, p11;
@@ -295,6 +335,65 @@ SoftPath chosen_path() {
 
 SoftPath g_path = chosen_path();
 
+using SpanCode = void (*)(const SoftSpan&, const SoftSpanParams&);
+
+#if SOFT_HAVE_AVX2
+void over_avx2(const SoftSpan& sp, const SoftSpanParams& pr) {
+  soft_span_avx2(sp, pr, false);
+}
+void add_avx2(const SoftSpan& sp, const SoftSpanParams& pr) {
+  soft_span_avx2(sp, pr, true);
+}
+void over_avx512(const SoftSpan& sp, const SoftSpanParams& pr) {
+  soft_span_avx512(sp, pr, false);
+}
+void add_avx512(const SoftSpan& sp, const SoftSpanParams& pr) {
+  soft_span_avx512(sp, pr, true);
+}
+#endif
+
+// The span code for a quad's spans on the given path, chosen once per quad
+// rather than per row.
+SpanCode span_code(SoftPath path, const SoftSpanParams& params) {
+  const Mode mode = mode_of(params.blend);
+#if SOFT_HAVE_AVX2
+  if (mode != Mode::Generic && params.image.width >= 2 &&
+      (mode == Mode::Add || params.repeat == 1)) {
+    const bool add = mode == Mode::Add;
+    if (path == SoftPath::Avx512) return add ? add_avx512 : over_avx512;
+    if (path == SoftPath::Avx2) return add ? add_avx2 : over_avx2;
+  }
+#else
+  (void)mode;
+#endif
+#if defined(__SSE2__)
+  if (path != SoftPath::Scalar) return draw_span_per_pixel<true>;
+#endif
+  return draw_span_per_pixel<false>;
+}
+
+// Row y's span by the two narrowings one after the other.
+bool row_span_reference(const SoftQuadSetup& q, int y, int width, int* first, int* end) {
+  const double py = y + 0.5;
+  *first = 0, *end = width;
+  narrow(q.s.x, q.s.y * py + q.s.c, first, end);
+  if (*first >= *end) return false;  // narrowing further cannot widen it
+  narrow(q.t.x, q.t.y * py + q.t.c, first, end);
+  return *first < *end;
+}
+
+bool row_span(const SoftQuadSetup& q, int y, int width, int* first, int* end) {
+#if defined(__SSE2__)
+  if (q.s.x != 0.0 && q.t.x != 0.0) {
+    const double py = y + 0.5;
+    *first = 0, *end = width;
+    return narrow_both(_mm_set_pd(q.t.x, q.s.x), _mm_set_pd(q.t.y * py + q.t.c, q.s.y * py + q.s.c),
+                       first, end);
+  }
+#endif
+  return row_span_reference(q, y, width, first, end);
+}
+
 }  // namespace
 
 std::uint32_t soft_sample_reference(const SoftImage& image, int x0, int y0, unsigned fx,
@@ -344,18 +443,7 @@ const char* soft_path_name(SoftPath path) {
 }
 
 void soft_draw_span(SoftPath path, const SoftSpan& span, const SoftSpanParams& params) {
-  const Mode mode = mode_of(params.blend);
-#if SOFT_HAVE_AVX2
-  if (mode != Mode::Generic && params.image.width >= 2 &&
-      (mode == Mode::Add || params.repeat == 1)) {
-    if (path == SoftPath::Avx512) return soft_span_avx512(span, params, mode == Mode::Add);
-    if (path == SoftPath::Avx2) return soft_span_avx2(span, params, mode == Mode::Add);
-  }
-#endif
-#if defined(__SSE2__)
-  if (path != SoftPath::Scalar) return draw_span_per_pixel<true>(span, params);
-#endif
-  draw_span_per_pixel<false>(span, params);
+  span_code(path, params)(span, params);
 }
 
 bool soft_quad_prepare(const PlatQuad& quad, int height, SoftQuadSetup* out) {
@@ -370,17 +458,24 @@ SoftSpanParams soft_quad_params(const SoftImage& image, const PlatQuad& quad, in
           plat_blend_resolve(quad.src_blend, quad.dst_blend), times};
 }
 
+bool soft_row_span(const SoftQuadSetup& setup, int y, int width, int* first, int* end) {
+  return row_span(setup, y, width, first, end);
+}
+
+bool soft_row_span_reference(const SoftQuadSetup& setup, int y, int width, int* first, int* end) {
+  return row_span_reference(setup, y, width, first, end);
+}
+
 void soft_raster_rows(const SoftSurface& target, const SoftQuadSetup& q,
                       const SoftSpanParams& params, int row_begin, int row_end) {
-  const SoftPath path = g_path;
   const int y_end = std::min(q.y_end, row_end);
-  for (int y = std::max(q.y_begin, row_begin); y < y_end; ++y) {
-    const double py = y + 0.5;
-    int first = 0, end = target.width;
-    narrow(q.s.x, q.s.y * py + q.s.c, &first, &end);
-    narrow(q.t.x, q.t.y * py + q.t.c, &first, &end);
-    if (first >= end) continue;
-    const double px = first + 0.5;
+  int y = std::max(q.y_begin, row_begin);
+  if (y >= y_end) return;
+  const SpanCode draw = span_code(g_path, params);
+  for (; y < y_end; ++y) {
+    int first, end;
+    if (!row_span(q, y, target.width, &first, &end)) continue;
+    const double px = first + 0.5, py = y + 0.5;
     const std::size_t row = static_cast<std::size_t>(y) * target.width + first;
     const SoftSpan sp{target.color + row,
                       target.depth + row,
@@ -390,7 +485,7 @@ void soft_raster_rows(const SoftSurface& target, const SoftQuadSetup& q,
                       q.du,
                       q.dv,
                       target.width - first};
-    soft_draw_span(path, sp, params);
+    draw(sp, params);
   }
 }
 
