@@ -196,18 +196,20 @@ SOFT_INLINE void advance(SpanState& st, __m256i du8, __m256i dv8) {
   st.v0 += 8 * st.dv;
 }
 
-// Where a step's eight pixels all read inside a window of 16 columns and 4
+// Where a step's eight pixels all read inside a window of 16 columns and 3
 // rows (no minification, edges not reached), the texels come from two
-// 8-texel loads per row, each pixel's picked by a lane permute: much
-// cheaper than gathers. False otherwise.
+// 8-texel loads per row, each pixel's picked by a lane permute: cheaper
+// than gathers. With a fourth row the permutes and blends cost more than
+// the gathers they save. False otherwise.
 SOFT_INLINE bool fetch_rows(const SpanState& st, __m256i x0, __m256i y0, Block* out) {
   const SoftImage& img = st.pr->image;
+  if (img.width < 16) return false;
   const int xa = static_cast<int>(st.u0 >> 32), xb = static_cast<int>((st.u0 + 7 * st.du) >> 32);
   const int ya = static_cast<int>(st.v0 >> 32), yb = static_cast<int>((st.v0 + 7 * st.dv) >> 32);
   const int xmin = xa < xb ? xa : xb, xmax = xa < xb ? xb : xa;
   const int ymin = ya < yb ? ya : yb, ymax = ya < yb ? yb : ya;
   if (xmin < 0 || xmax + 1 >= img.width || ymin < 0 || ymax + 1 >= img.height) return false;
-  if (xmax - xmin > 14 || ymax - ymin > 2 || img.width < 16) return false;
+  if (xmax - xmin > 14 || ymax - ymin > 1) return false;
   const int base = xmin + 16 <= img.width ? xmin : img.width - 16;
   const __m256i left = _mm256_sub_epi32(x0, _mm256_set1_epi32(base));
   const __m256i right = _mm256_add_epi32(left, _mm256_set1_epi32(1));
