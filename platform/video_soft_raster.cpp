@@ -93,40 +93,63 @@ void narrow(double a, double b, int* first, int* end) {
 }
 
 #if defined(__SSE2__)
-// Both edge pairs of a row at once, two lanes (s, t) per register: the
-// same divisions, clamps and roundings as narrow, lane by lane, so the
-// bounds are the same integers. Only for quads whose a are both non-zero.
-// False when the row is empty.
-bool narrow_both(__m128d a, __m128d b, int* first, int* end) {
-  const __m128d r0 = _mm_div_pd(_mm_xor_pd(b, _mm_set1_pd(-0.0)), a);
-  const __m128d r1 = _mm_div_pd(_mm_sub_pd(_mm_set1_pd(1.0), b), a);
-  if (_mm_movemask_pd(_mm_or_pd(_mm_cmpunord_pd(r0, r0), _mm_cmpunord_pd(r1, r1))) != 0) {
-    return false;
-  }
-  const __m128d incl = _mm_cmpgt_pd(a, _mm_setzero_pd());  // [r0, r1), else (r1, r0]
-  const __m128d from_r = _mm_or_pd(_mm_and_pd(incl, r0), _mm_andnot_pd(incl, r1));
-  const __m128d to_r = _mm_or_pd(_mm_and_pd(incl, r1), _mm_andnot_pd(incl, r0));
-  const __m128d half = _mm_set1_pd(0.5), lo = _mm_set1_pd(-kLimit), hi = _mm_set1_pd(kLimit);
-  const __m128d from = _mm_min_pd(_mm_max_pd(_mm_sub_pd(from_r, half), lo), hi);
-  const __m128d to = _mm_min_pd(_mm_max_pd(_mm_sub_pd(to_r, half), lo), hi);
-  // Towards zero, then up by one where x lies above (inclusive ends) or
-  // where it does not lie below (exclusive ends).
-  const __m128d fi = _mm_cvtepi32_pd(_mm_cvttpd_epi32(from));
-  const __m128d ti = _mm_cvtepi32_pd(_mm_cvttpd_epi32(to));
-  const __m128d one = _mm_set1_pd(1.0);
-  const __m128d up_f = _mm_or_pd(_mm_and_pd(incl, _mm_cmpgt_pd(from, fi)),
-                                 _mm_andnot_pd(incl, _mm_cmpnlt_pd(from, fi)));
-  const __m128d up_t =
-      _mm_or_pd(_mm_and_pd(incl, _mm_cmpgt_pd(to, ti)), _mm_andnot_pd(incl, _mm_cmpnlt_pd(to, ti)));
-  const __m128d low = _mm_set1_pd(static_cast<double>(kLow));
-  const __m128d high = _mm_set1_pd(static_cast<double>(kHigh));
-  const __m128d f = _mm_min_pd(_mm_max_pd(_mm_add_pd(fi, _mm_and_pd(up_f, one)), low), high);
-  const __m128d e = _mm_min_pd(_mm_max_pd(_mm_add_pd(ti, _mm_and_pd(up_t, one)), low), high);
-  const __m128i fs = _mm_cvttpd_epi32(f), es = _mm_cvttpd_epi32(e);
-  const int f0 = _mm_cvtsi128_si32(fs), f1 = _mm_cvtsi128_si32(_mm_srli_si128(fs, 4));
-  const int e0 = _mm_cvtsi128_si32(es), e1 = _mm_cvtsi128_si32(_mm_srli_si128(es, 4));
-  *first = std::max(*first, std::max(f0, f1));
-  *end = std::min(*end, std::min(e0, e1));
+// Both edge pairs of a row at once, a register per pair holding its two
+// ends (the first pixel in, the first out). Each lane divides and rounds
+// as narrow does; the quad's sign of a, which fixes the order of the two
+// ends and which end is inclusive, is worked out once. Only for quads with
+// both a non-zero.
+struct RowBounds {
+  __m128d a_s, a_t;      // a in both lanes
+  __m128d k_s, k_t;      // the ends' numerators are k - b
+  __m128d sgn_s, sgn_t;  // -1 for an exclusive start: floor(x) + 1 = 1 - ceil(-x)
+  __m128d add_s, add_t;  // 1 there, else 0
+};
+
+void bounds_pair(double a, __m128d* av, __m128d* k, __m128d* sgn, __m128d* add) {
+  const bool incl = a > 0;  // [r0, r1), else (r1, r0]
+  *av = _mm_set1_pd(a);
+  *k = incl ? _mm_set_pd(1.0, 0.0) : _mm_set_pd(0.0, 1.0);
+  *sgn = _mm_set1_pd(incl ? 1.0 : -1.0);
+  *add = _mm_set1_pd(incl ? 0.0 : 1.0);
+}
+
+RowBounds row_bounds(const SoftQuadSetup& q) {
+  RowBounds r;
+  bounds_pair(q.s.x, &r.a_s, &r.k_s, &r.sgn_s, &r.add_s);
+  bounds_pair(q.t.x, &r.a_t, &r.k_t, &r.sgn_t, &r.add_t);
+  return r;
+}
+
+// The pair's two ends as whole pixels; NaN lanes make *nan non-zero. The
+// ends are not clamped to -1 … 1e8 as narrow's are: past those the row is
+// empty either way once they meet 0 and the width.
+inline __attribute__((always_inline)) __m128d pair_ends(__m128d a, __m128d k, __m128d sgn,
+                                                        __m128d add, double b, __m128d* nan) {
+  // -b and 0 - b differ only in the sign of a zero, which the -0.5 drops.
+  const __m128d r = _mm_div_pd(_mm_sub_pd(k, _mm_set1_pd(b)), a);
+  *nan = _mm_or_pd(*nan, _mm_cmpunord_pd(r, r));
+  const __m128d x = _mm_min_pd(_mm_max_pd(_mm_sub_pd(r, _mm_set1_pd(0.5)), _mm_set1_pd(-kLimit)),
+                               _mm_set1_pd(kLimit));
+  const __m128d y = _mm_mul_pd(x, sgn);
+  const __m128d i = _mm_cvtepi32_pd(_mm_cvttpd_epi32(y));  // towards zero
+  const __m128d c = _mm_add_pd(i, _mm_and_pd(_mm_cmpgt_pd(y, i), _mm_set1_pd(1.0)));
+  return _mm_add_pd(_mm_mul_pd(c, sgn), add);
+}
+
+inline __attribute__((always_inline)) bool row_span_pairs(const RowBounds& rb,
+                                                          const SoftQuadSetup& q, int y, int width,
+                                                          int* first, int* end) {
+  const double py = y + 0.5;
+  __m128d nan = _mm_setzero_pd();
+  const __m128d es = pair_ends(rb.a_s, rb.k_s, rb.sgn_s, rb.add_s, q.s.y * py + q.s.c, &nan);
+  const __m128d et = pair_ends(rb.a_t, rb.k_t, rb.sgn_t, rb.add_t, q.t.y * py + q.t.c, &nan);
+  if (_mm_movemask_pd(nan) != 0) return false;
+  const __m128d lo = _mm_unpacklo_pd(es, et), hi = _mm_unpackhi_pd(es, et);
+  const __m128d f = _mm_max_pd(lo, _mm_unpackhi_pd(lo, lo));
+  const __m128d e = _mm_min_pd(hi, _mm_unpackhi_pd(hi, hi));
+  const __m128i fe = _mm_cvttpd_epi32(_mm_unpacklo_pd(f, e));
+  *first = std::max(0, _mm_cvtsi128_si32(fe));
+  *end = std::min(width, _mm_cvtsi128_si32(_mm_srli_si128(fe, 4)));
   return *first < *end;
 }
 #endif
@@ -382,16 +405,13 @@ bool row_span_reference(const SoftQuadSetup& q, int y, int width, int* first, in
   return *first < *end;
 }
 
-bool row_span(const SoftQuadSetup& q, int y, int width, int* first, int* end) {
+// Whether both a are non-zero, as row_span_pairs needs.
+bool pairs_apply(const SoftQuadSetup& q) {
 #if defined(__SSE2__)
-  if (q.s.x != 0.0 && q.t.x != 0.0) {
-    const double py = y + 0.5;
-    *first = 0, *end = width;
-    return narrow_both(_mm_set_pd(q.t.x, q.s.x), _mm_set_pd(q.t.y * py + q.t.c, q.s.y * py + q.s.c),
-                       first, end);
-  }
+  return q.s.x != 0.0 && q.t.x != 0.0;
+#else
+  return false;
 #endif
-  return row_span_reference(q, y, width, first, end);
 }
 
 }  // namespace
@@ -459,12 +479,34 @@ SoftSpanParams soft_quad_params(const SoftImage& image, const PlatQuad& quad, in
 }
 
 bool soft_row_span(const SoftQuadSetup& setup, int y, int width, int* first, int* end) {
-  return row_span(setup, y, width, first, end);
+#if defined(__SSE2__)
+  if (pairs_apply(setup)) return row_span_pairs(row_bounds(setup), setup, y, width, first, end);
+#endif
+  return row_span_reference(setup, y, width, first, end);
 }
 
 bool soft_row_span_reference(const SoftQuadSetup& setup, int y, int width, int* first, int* end) {
   return row_span_reference(setup, y, width, first, end);
 }
+
+namespace {
+
+void draw_row(const SoftSurface& target, const SoftQuadSetup& q, const SoftSpanParams& params,
+              SpanCode draw, int y, int first, int end) {
+  const double px = first + 0.5, py = y + 0.5;
+  const std::size_t row = static_cast<std::size_t>(y) * target.width + first;
+  const SoftSpan sp{target.color + row,
+                    target.depth + row,
+                    end - first,
+                    to_fixed(q.u.x * px + q.u.y * py + q.u.c),
+                    to_fixed(q.v.x * px + q.v.y * py + q.v.c),
+                    q.du,
+                    q.dv,
+                    target.width - first};
+  draw(sp, params);
+}
+
+}  // namespace
 
 void soft_raster_rows(const SoftSurface& target, const SoftQuadSetup& q,
                       const SoftSpanParams& params, int row_begin, int row_end) {
@@ -472,20 +514,20 @@ void soft_raster_rows(const SoftSurface& target, const SoftQuadSetup& q,
   int y = std::max(q.y_begin, row_begin);
   if (y >= y_end) return;
   const SpanCode draw = span_code(g_path, params);
+  int first, end;
+#if defined(__SSE2__)
+  if (pairs_apply(q)) {
+    const RowBounds rb = row_bounds(q);
+    for (; y < y_end; ++y) {
+      if (row_span_pairs(rb, q, y, target.width, &first, &end))
+        draw_row(target, q, params, draw, y, first, end);
+    }
+    return;
+  }
+#endif
   for (; y < y_end; ++y) {
-    int first, end;
-    if (!row_span(q, y, target.width, &first, &end)) continue;
-    const double px = first + 0.5, py = y + 0.5;
-    const std::size_t row = static_cast<std::size_t>(y) * target.width + first;
-    const SoftSpan sp{target.color + row,
-                      target.depth + row,
-                      end - first,
-                      to_fixed(q.u.x * px + q.u.y * py + q.u.c),
-                      to_fixed(q.v.x * px + q.v.y * py + q.v.c),
-                      q.du,
-                      q.dv,
-                      target.width - first};
-    draw(sp, params);
+    if (row_span_reference(q, y, target.width, &first, &end))
+      draw_row(target, q, params, draw, y, first, end);
   }
 }
 
