@@ -25,9 +25,10 @@ namespace {
 
 // How a span's texels are found.
 enum class Sampling {
-  Bilinear,  // 2 × 2 texels, weights from the fractions
-  Nearest,   // every fraction is 0: the weights pick the top-left texel alone
-  Row,       // Nearest, one texel to the next along a row (1:1, unrotated)
+  Bilinear,   // 2 × 2 texels, weights from the fractions
+  Scattered,  // Bilinear where no step's texels fit fetch_rows' window
+  Nearest,    // every fraction is 0: the weights pick the top-left texel alone
+  Row,        // Nearest, one texel to the next along a row (1:1, unrotated)
 };
 
 // Eight sample positions, 64-bit: pixels 0, 1, 4, 5 in a and 2, 3, 6, 7 in
@@ -37,8 +38,12 @@ struct Positions {
 };
 
 SOFT_INLINE Positions start_positions(std::int64_t p, std::int64_t dp) {
-  return {_mm256_setr_epi64x(p, p + dp, p + 4 * dp, p + 5 * dp),
-          _mm256_setr_epi64x(p + 2 * dp, p + 3 * dp, p + 6 * dp, p + 7 * dp)};
+  // p + dp·(0, 1, 4, 5), then two steps on; wrapping as the scalar sums do.
+  const __m256i d = _mm256_set1_epi64x(dp), zero = _mm256_setzero_si256();
+  const __m256i odd = _mm256_blend_epi32(zero, d, 0xCC);                         // 0, 1, 0, 1
+  const __m256i four = _mm256_blend_epi32(zero, _mm256_slli_epi64(d, 2), 0xF0);  // 0, 0, 4, 4
+  const __m256i a = _mm256_add_epi64(_mm256_set1_epi64x(p), _mm256_add_epi64(odd, four));
+  return {a, _mm256_add_epi64(a, _mm256_slli_epi64(d, 1))};
 }
 
 SOFT_INLINE void advance(Positions& p, __m256i step) {
@@ -254,10 +259,10 @@ template <Sampling S>
 SOFT_INLINE bool sample(const SpanState& st, Colour* out) {
   const SoftImage& img = st.pr->image;
   __m256i p;
-  if constexpr (S == Sampling::Bilinear) {
+  if constexpr (S == Sampling::Bilinear || S == Sampling::Scattered) {
     const __m256i x0 = whole(st.u), y0 = whole(st.v);
     Block t;
-    if (!fetch_rows(st, x0, y0, &t)) t = fetch_block(img, x0, y0);
+    if (S == Sampling::Scattered || !fetch_rows(st, x0, y0, &t)) t = fetch_block(img, x0, y0);
     if (transparent(
             _mm256_or_si256(_mm256_or_si256(t.p00, t.p01), _mm256_or_si256(t.p10, t.p11)))) {
       return false;
@@ -348,21 +353,32 @@ void span(const SoftSpan& sp, const SoftSpanParams& pr) {
   }
 }
 
+// Whether fetch_rows fails on every step of a span stepping du, dv per
+// pixel: over seven steps the whole texel moves at least by the floor of
+// seven steps, so from 15 columns or 2 rows on the window is always left.
+bool scattered(const SoftSpan& sp, const SoftImage& img) {
+  constexpr std::int64_t kOne = std::int64_t{1} << 32;
+  const std::int64_t du = sp.du < 0 ? -sp.du : sp.du, dv = sp.dv < 0 ? -sp.dv : sp.dv;
+  return img.width < 16 || 7 * du >= 15 * kOne || 7 * dv >= 2 * kOne;
+}
+
 // Nearest when no pixel has a fraction: positions step by whole texels and
 // start on one.
-Sampling sampling_of(const SoftSpan& sp) {
+Sampling sampling_of(const SoftSpan& sp, const SoftImage& img) {
   const std::int64_t frac = 0xFF000000ll, steps = 0xFFFFFFFFll;
   if ((sp.u & frac) || (sp.v & frac) || (sp.du & steps) || (sp.dv & steps)) {
-    return Sampling::Bilinear;
+    return scattered(sp, img) ? Sampling::Scattered : Sampling::Bilinear;
   }
   return sp.dv == 0 && sp.du == (std::int64_t{1} << 32) ? Sampling::Row : Sampling::Nearest;
 }
 
 template <bool Add>
 void span_for(const SoftSpan& sp, const SoftSpanParams& pr) {
-  switch (sampling_of(sp)) {
+  switch (sampling_of(sp, pr.image)) {
     case Sampling::Bilinear:
       return span<Add, Sampling::Bilinear>(sp, pr);
+    case Sampling::Scattered:
+      return span<Add, Sampling::Scattered>(sp, pr);
     case Sampling::Nearest:
       return span<Add, Sampling::Nearest>(sp, pr);
     case Sampling::Row:
