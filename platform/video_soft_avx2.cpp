@@ -174,6 +174,11 @@ SOFT_INLINE __m256i blend(const Colour& s, __m256i as, __m256i dst, int repeat) 
     for (int r = 0; r < repeat; ++r) sum = _mm256_adds_epu8(x, sum);
     return _mm256_and_si256(sum, rgb);
   } else {
+    // Opaque everywhere: div255(s·255) is s itself.
+    const __m256i opaque = _mm256_cmpeq_epi16(as, _mm256_set1_epi16(255));
+    if (_mm256_movemask_epi8(opaque) == -1) {
+      return _mm256_and_si256(_mm256_or_si256(s.lo, _mm256_slli_epi16(s.hi, 8)), rgb);
+    }
     const Colour d = split(dst);
     const __m256i inv = _mm256_sub_epi16(_mm256_set1_epi16(255), as);
     const __m256i lo =
