@@ -313,8 +313,9 @@ SOFT_INLINE void step(const SpanState& st, std::uint32_t* color, std::uint16_t* 
   _mm_storeu_si128(reinterpret_cast<__m128i*>(depth), _mm_blendv_epi8(d, z, write16));
 }
 
+// Kept out of line, so that the dispatch to it stays a jump.
 template <bool Add, Sampling S>
-void span(const SoftSpan& sp, const SoftSpanParams& pr) {
+__attribute__((noinline)) void span(const SoftSpan& sp, const SoftSpanParams& pr) {
   SpanState st{&pr,
                start_positions(sp.u, sp.du),
                start_positions(sp.v, sp.dv),

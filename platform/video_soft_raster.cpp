@@ -44,7 +44,7 @@ bool setup_quad(const PlatQuad& q, int height, SoftQuadSetup* out) {
 // within 2^57 and steps of spans longer than one pixel too (each is at most
 // the source's size); larger steps are clamped so that stepping a few
 // pixels past a one-pixel span cannot overflow.
-std::int64_t to_fixed(double x) {
+inline __attribute__((always_inline)) std::int64_t to_fixed(double x) {
   const double v = std::clamp(x * kFix, -0x1p58, 0x1p58);
   const auto i = static_cast<std::int64_t>(v);     // towards zero, exact
   const double rest = v - static_cast<double>(i);  // exact too
