@@ -45,8 +45,8 @@ std::vector<std::uint32_t> picture() {
   return p;
 }
 
-PlatQuad rotated_quad(PlatTexture t) {
-  const double a = kDegrees * M_PI / 180.0;
+PlatQuad rotated_quad(PlatTexture t, double degrees) {
+  const double a = degrees * M_PI / 180.0;
   const float c = static_cast<float>(std::cos(a)), s = static_cast<float>(std::sin(a));
   PlatQuad q{};
   q.texture = t;
@@ -64,12 +64,12 @@ std::vector<std::uint32_t> g_soft_result, g_pixman_result;
 
 // A headless device with the picture as a texture, drawing the rotated
 // frame once per iteration; returns the device for a read-back.
-PlatVideo* run_frames(benchmark::State& state) {
+PlatVideo* run_frames(benchmark::State& state, double degrees = kDegrees) {
   PlatVideo* v = plat_video_create(PlatVideoBackend::Soft, nullptr, kWidth, kHeight);
   const std::vector<std::uint32_t> pic = picture();
   PlatTexture t = plat_texture_create(v, kSide, kSide);
   plat_texture_upload(v, t, 0, 0, kSide, kSide, pic.data(), kSide);
-  const PlatQuad q = rotated_quad(t);
+  const PlatQuad q = rotated_quad(t, degrees);
   for (auto _ : state) {
     plat_video_begin_frame(v);  // the clear of colour and depth is counted too
     plat_video_draw_quad(v, q);
@@ -85,6 +85,12 @@ void BM_SoftDevice(benchmark::State& state) {
   g_soft_result.resize(static_cast<std::size_t>(kWidth) * kHeight);
   plat_video_read_back(v, g_soft_result.data());
   plat_video_destroy(v);
+}
+
+// Steeper, as the game's background turns: each step of eight pixels
+// reaches over more rows of the picture.
+void BM_SoftDeviceSteep(benchmark::State& state) {
+  plat_video_destroy(run_frames(state, 40.0));
 }
 
 // The same frame on each slower span path, as processors without AVX-512,
@@ -195,6 +201,7 @@ void BM_SoftParticles(benchmark::State& state) {
 }
 
 BENCHMARK(BM_SoftDevice)->Unit(benchmark::kMillisecond)->MinTime(2.0);
+BENCHMARK(BM_SoftDeviceSteep)->Unit(benchmark::kMillisecond)->MinTime(1.0);
 BENCHMARK(BM_SoftParticles)->Unit(benchmark::kMillisecond)->MinTime(1.0);
 BENCHMARK(BM_Pixman)->Unit(benchmark::kMillisecond)->MinTime(2.0);
 BENCHMARK_CAPTURE(BM_SoftPath, avx2, SoftPath::Avx2)->Unit(benchmark::kMillisecond)->MinTime(1.0);
