@@ -405,14 +405,12 @@ bool row_span_reference(const SoftQuadSetup& q, int y, int width, int* first, in
   return *first < *end;
 }
 
+#if defined(__SSE2__)
 // Whether both a are non-zero, as row_span_pairs needs.
 bool pairs_apply(const SoftQuadSetup& q) {
-#if defined(__SSE2__)
   return q.s.x != 0.0 && q.t.x != 0.0;
-#else
-  return false;
-#endif
 }
+#endif
 
 }  // namespace
 
