@@ -227,31 +227,31 @@ SOFT_INLINE bool fetch_rows(const SpanState& st, __m256i x0, __m256i y0, Block* 
   const __m256i left_high = _mm256_cmpgt_epi32(left, seven);
   const __m256i right_high = _mm256_cmpgt_epi32(right, seven);
   const std::uint32_t* row = img.texels + static_cast<std::size_t>(ymin) * img.width + base;
-  Block b{};
-  for (int r = ymin; r <= ymax + 1; ++r, row += img.width) {
-    const __m256i lo = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(row));
-    const __m256i hi = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(row + 8));
-    const __m256i l = _mm256_blendv_epi8(_mm256_permutevar8x32_epi32(lo, left),
-                                         _mm256_permutevar8x32_epi32(hi, left), left_high);
-    const __m256i h = _mm256_blendv_epi8(_mm256_permutevar8x32_epi32(lo, right),
-                                         _mm256_permutevar8x32_epi32(hi, right), right_high);
-    if (ymin == ymax) {  // one row of tops, one of bottoms
-      if (r == ymin) {
-        b.p00 = l, b.p01 = h;
-      } else {
-        b.p10 = l, b.p11 = h;
-      }
-      continue;
-    }
-    const __m256i rv = _mm256_set1_epi32(r);
-    const __m256i top = _mm256_cmpeq_epi32(y0, rv);
-    const __m256i bottom = _mm256_cmpeq_epi32(_mm256_add_epi32(y0, _mm256_set1_epi32(1)), rv);
-    b.p00 = _mm256_blendv_epi8(b.p00, l, top);
-    b.p01 = _mm256_blendv_epi8(b.p01, h, top);
-    b.p10 = _mm256_blendv_epi8(b.p10, l, bottom);
-    b.p11 = _mm256_blendv_epi8(b.p11, h, bottom);
+  const auto pick_row = [&](const std::uint32_t* r, __m256i* l, __m256i* h)
+      __attribute__((always_inline)) {
+    const __m256i lo = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(r));
+    const __m256i hi = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(r + 8));
+    *l = _mm256_blendv_epi8(_mm256_permutevar8x32_epi32(lo, left),
+                            _mm256_permutevar8x32_epi32(hi, left), left_high);
+    *h = _mm256_blendv_epi8(_mm256_permutevar8x32_epi32(lo, right),
+                            _mm256_permutevar8x32_epi32(hi, right), right_high);
+  };
+  if (ymin == ymax) {  // one row of tops, one of bottoms
+    pick_row(row, &out->p00, &out->p01);
+    pick_row(row + img.width, &out->p10, &out->p11);
+    return true;
   }
-  *out = b;
+  // Three rows: the middle one tops the pixels below ymin + 1 and bottoms
+  // the others.
+  __m256i l0, h0, l1, h1, l2, h2;
+  pick_row(row, &l0, &h0);
+  pick_row(row + img.width, &l1, &h1);
+  pick_row(row + 2 * img.width, &l2, &h2);
+  const __m256i upper = _mm256_cmpeq_epi32(y0, _mm256_set1_epi32(ymin));
+  out->p00 = _mm256_blendv_epi8(l1, l0, upper);
+  out->p01 = _mm256_blendv_epi8(h1, h0, upper);
+  out->p10 = _mm256_blendv_epi8(l2, l1, upper);
+  out->p11 = _mm256_blendv_epi8(h2, h1, upper);
   return true;
 }
 
