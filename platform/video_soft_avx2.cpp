@@ -25,9 +25,10 @@ namespace {
 
 // How a span's texels are found.
 enum class Sampling {
-  Bilinear,  // 2 × 2 texels, weights from the fractions
-  Nearest,   // every fraction is 0: the weights pick the top-left texel alone
-  Row,       // Nearest, one texel to the next along a row (1:1, unrotated)
+  Bilinear,   // 2 × 2 texels, weights from the fractions
+  Scattered,  // Bilinear where no step's texels fit fetch_rows' window
+  Nearest,    // every fraction is 0: the weights pick the top-left texel alone
+  Row,        // Nearest, one texel to the next along a row (1:1, unrotated)
 };
 
 // Eight sample positions, 64-bit: pixels 0, 1, 4, 5 in a and 2, 3, 6, 7 in
@@ -37,8 +38,12 @@ struct Positions {
 };
 
 SOFT_INLINE Positions start_positions(std::int64_t p, std::int64_t dp) {
-  return {_mm256_setr_epi64x(p, p + dp, p + 4 * dp, p + 5 * dp),
-          _mm256_setr_epi64x(p + 2 * dp, p + 3 * dp, p + 6 * dp, p + 7 * dp)};
+  // p + dp·(0, 1, 4, 5), then two steps on; wrapping as the scalar sums do.
+  const __m256i d = _mm256_set1_epi64x(dp), zero = _mm256_setzero_si256();
+  const __m256i odd = _mm256_blend_epi32(zero, d, 0xCC);                         // 0, 1, 0, 1
+  const __m256i four = _mm256_blend_epi32(zero, _mm256_slli_epi64(d, 2), 0xF0);  // 0, 0, 4, 4
+  const __m256i a = _mm256_add_epi64(_mm256_set1_epi64x(p), _mm256_add_epi64(odd, four));
+  return {a, _mm256_add_epi64(a, _mm256_slli_epi64(d, 1))};
 }
 
 SOFT_INLINE void advance(Positions& p, __m256i step) {
@@ -169,6 +174,11 @@ SOFT_INLINE __m256i blend(const Colour& s, __m256i as, __m256i dst, int repeat) 
     for (int r = 0; r < repeat; ++r) sum = _mm256_adds_epu8(x, sum);
     return _mm256_and_si256(sum, rgb);
   } else {
+    // Opaque everywhere: div255(s·255) is s itself.
+    const __m256i opaque = _mm256_cmpeq_epi16(as, _mm256_set1_epi16(255));
+    if (_mm256_movemask_epi8(opaque) == -1) {
+      return _mm256_and_si256(_mm256_or_si256(s.lo, _mm256_slli_epi16(s.hi, 8)), rgb);
+    }
     const Colour d = split(dst);
     const __m256i inv = _mm256_sub_epi16(_mm256_set1_epi16(255), as);
     const __m256i lo =
@@ -196,18 +206,20 @@ SOFT_INLINE void advance(SpanState& st, __m256i du8, __m256i dv8) {
   st.v0 += 8 * st.dv;
 }
 
-// Where a step's eight pixels all read inside a window of 16 columns and 4
+// Where a step's eight pixels all read inside a window of 16 columns and 3
 // rows (no minification, edges not reached), the texels come from two
-// 8-texel loads per row, each pixel's picked by a lane permute: much
-// cheaper than gathers. False otherwise.
+// 8-texel loads per row, each pixel's picked by a lane permute: cheaper
+// than gathers. With a fourth row the permutes and blends cost more than
+// the gathers they save. False otherwise.
 SOFT_INLINE bool fetch_rows(const SpanState& st, __m256i x0, __m256i y0, Block* out) {
   const SoftImage& img = st.pr->image;
+  if (img.width < 16) return false;
   const int xa = static_cast<int>(st.u0 >> 32), xb = static_cast<int>((st.u0 + 7 * st.du) >> 32);
   const int ya = static_cast<int>(st.v0 >> 32), yb = static_cast<int>((st.v0 + 7 * st.dv) >> 32);
   const int xmin = xa < xb ? xa : xb, xmax = xa < xb ? xb : xa;
   const int ymin = ya < yb ? ya : yb, ymax = ya < yb ? yb : ya;
   if (xmin < 0 || xmax + 1 >= img.width || ymin < 0 || ymax + 1 >= img.height) return false;
-  if (xmax - xmin > 14 || ymax - ymin > 2 || img.width < 16) return false;
+  if (xmax - xmin > 14 || ymax - ymin > 1) return false;
   const int base = xmin + 16 <= img.width ? xmin : img.width - 16;
   const __m256i left = _mm256_sub_epi32(x0, _mm256_set1_epi32(base));
   const __m256i right = _mm256_add_epi32(left, _mm256_set1_epi32(1));
@@ -215,31 +227,31 @@ SOFT_INLINE bool fetch_rows(const SpanState& st, __m256i x0, __m256i y0, Block* 
   const __m256i left_high = _mm256_cmpgt_epi32(left, seven);
   const __m256i right_high = _mm256_cmpgt_epi32(right, seven);
   const std::uint32_t* row = img.texels + static_cast<std::size_t>(ymin) * img.width + base;
-  Block b{};
-  for (int r = ymin; r <= ymax + 1; ++r, row += img.width) {
-    const __m256i lo = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(row));
-    const __m256i hi = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(row + 8));
-    const __m256i l = _mm256_blendv_epi8(_mm256_permutevar8x32_epi32(lo, left),
-                                         _mm256_permutevar8x32_epi32(hi, left), left_high);
-    const __m256i h = _mm256_blendv_epi8(_mm256_permutevar8x32_epi32(lo, right),
-                                         _mm256_permutevar8x32_epi32(hi, right), right_high);
-    if (ymin == ymax) {  // one row of tops, one of bottoms
-      if (r == ymin) {
-        b.p00 = l, b.p01 = h;
-      } else {
-        b.p10 = l, b.p11 = h;
-      }
-      continue;
-    }
-    const __m256i rv = _mm256_set1_epi32(r);
-    const __m256i top = _mm256_cmpeq_epi32(y0, rv);
-    const __m256i bottom = _mm256_cmpeq_epi32(_mm256_add_epi32(y0, _mm256_set1_epi32(1)), rv);
-    b.p00 = _mm256_blendv_epi8(b.p00, l, top);
-    b.p01 = _mm256_blendv_epi8(b.p01, h, top);
-    b.p10 = _mm256_blendv_epi8(b.p10, l, bottom);
-    b.p11 = _mm256_blendv_epi8(b.p11, h, bottom);
+  const auto pick_row = [&](const std::uint32_t* r, __m256i* l, __m256i* h)
+      __attribute__((always_inline)) {
+    const __m256i lo = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(r));
+    const __m256i hi = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(r + 8));
+    *l = _mm256_blendv_epi8(_mm256_permutevar8x32_epi32(lo, left),
+                            _mm256_permutevar8x32_epi32(hi, left), left_high);
+    *h = _mm256_blendv_epi8(_mm256_permutevar8x32_epi32(lo, right),
+                            _mm256_permutevar8x32_epi32(hi, right), right_high);
+  };
+  if (ymin == ymax) {  // one row of tops, one of bottoms
+    pick_row(row, &out->p00, &out->p01);
+    pick_row(row + img.width, &out->p10, &out->p11);
+    return true;
   }
-  *out = b;
+  // Three rows: the middle one tops the pixels below ymin + 1 and bottoms
+  // the others.
+  __m256i l0, h0, l1, h1, l2, h2;
+  pick_row(row, &l0, &h0);
+  pick_row(row + img.width, &l1, &h1);
+  pick_row(row + 2 * img.width, &l2, &h2);
+  const __m256i upper = _mm256_cmpeq_epi32(y0, _mm256_set1_epi32(ymin));
+  out->p00 = _mm256_blendv_epi8(l1, l0, upper);
+  out->p01 = _mm256_blendv_epi8(h1, h0, upper);
+  out->p10 = _mm256_blendv_epi8(l2, l1, upper);
+  out->p11 = _mm256_blendv_epi8(h2, h1, upper);
   return true;
 }
 
@@ -252,10 +264,10 @@ template <Sampling S>
 SOFT_INLINE bool sample(const SpanState& st, Colour* out) {
   const SoftImage& img = st.pr->image;
   __m256i p;
-  if constexpr (S == Sampling::Bilinear) {
+  if constexpr (S == Sampling::Bilinear || S == Sampling::Scattered) {
     const __m256i x0 = whole(st.u), y0 = whole(st.v);
     Block t;
-    if (!fetch_rows(st, x0, y0, &t)) t = fetch_block(img, x0, y0);
+    if (S == Sampling::Scattered || !fetch_rows(st, x0, y0, &t)) t = fetch_block(img, x0, y0);
     if (transparent(
             _mm256_or_si256(_mm256_or_si256(t.p00, t.p01), _mm256_or_si256(t.p10, t.p11)))) {
       return false;
@@ -301,8 +313,9 @@ SOFT_INLINE void step(const SpanState& st, std::uint32_t* color, std::uint16_t* 
   _mm_storeu_si128(reinterpret_cast<__m128i*>(depth), _mm_blendv_epi8(d, z, write16));
 }
 
+// Kept out of line, so that the dispatch to it stays a jump.
 template <bool Add, Sampling S>
-void span(const SoftSpan& sp, const SoftSpanParams& pr) {
+__attribute__((noinline)) void span(const SoftSpan& sp, const SoftSpanParams& pr) {
   SpanState st{&pr,
                start_positions(sp.u, sp.du),
                start_positions(sp.v, sp.dv),
@@ -346,21 +359,32 @@ void span(const SoftSpan& sp, const SoftSpanParams& pr) {
   }
 }
 
+// Whether fetch_rows fails on every step of a span stepping du, dv per
+// pixel: over seven steps the whole texel moves at least by the floor of
+// seven steps, so from 15 columns or 2 rows on the window is always left.
+bool scattered(const SoftSpan& sp, const SoftImage& img) {
+  constexpr std::int64_t kOne = std::int64_t{1} << 32;
+  const std::int64_t du = sp.du < 0 ? -sp.du : sp.du, dv = sp.dv < 0 ? -sp.dv : sp.dv;
+  return img.width < 16 || 7 * du >= 15 * kOne || 7 * dv >= 2 * kOne;
+}
+
 // Nearest when no pixel has a fraction: positions step by whole texels and
 // start on one.
-Sampling sampling_of(const SoftSpan& sp) {
+Sampling sampling_of(const SoftSpan& sp, const SoftImage& img) {
   const std::int64_t frac = 0xFF000000ll, steps = 0xFFFFFFFFll;
   if ((sp.u & frac) || (sp.v & frac) || (sp.du & steps) || (sp.dv & steps)) {
-    return Sampling::Bilinear;
+    return scattered(sp, img) ? Sampling::Scattered : Sampling::Bilinear;
   }
   return sp.dv == 0 && sp.du == (std::int64_t{1} << 32) ? Sampling::Row : Sampling::Nearest;
 }
 
 template <bool Add>
 void span_for(const SoftSpan& sp, const SoftSpanParams& pr) {
-  switch (sampling_of(sp)) {
+  switch (sampling_of(sp, pr.image)) {
     case Sampling::Bilinear:
       return span<Add, Sampling::Bilinear>(sp, pr);
+    case Sampling::Scattered:
+      return span<Add, Sampling::Scattered>(sp, pr);
     case Sampling::Nearest:
       return span<Add, Sampling::Nearest>(sp, pr);
     case Sampling::Row:

@@ -44,15 +44,13 @@ bool setup_quad(const PlatQuad& q, int height, SoftQuadSetup* out) {
 // within 2^57 and steps of spans longer than one pixel too (each is at most
 // the source's size); larger steps are clamped so that stepping a few
 // pixels past a one-pixel span cannot overflow.
-std::int64_t to_fixed(double x) {
+inline __attribute__((always_inline)) std::int64_t to_fixed(double x) {
   const double v = std::clamp(x * kFix, -0x1p58, 0x1p58);
   const auto i = static_cast<std::int64_t>(v);     // towards zero, exact
   const double rest = v - static_cast<double>(i);  // exact too
   return rest >= 0.5 ? i + 1 : (rest <= -0.5 ? i - 1 : i);
 }
 
-// Narrows [*first, *end) to the pixels x whose centre x + 0.5 gives
-// 0 ≤ a·(x + 0.5) + b < 1.
 // ceil(x) and floor(x) + 1 for |x| ≤ 1e9, without library calls.
 std::int64_t ceil_of(double x) {
   const auto i = static_cast<std::int64_t>(x);  // towards zero
@@ -64,6 +62,11 @@ std::int64_t floor_plus_one(double x) {
   return i + 1 - (x < static_cast<double>(i));
 }
 
+constexpr double kLimit = 1e9;  // far past any row, and within 32 bits
+constexpr std::int64_t kLow = -1, kHigh = 100'000'000;
+
+// Narrows [*first, *end) to the pixels x whose centre x + 0.5 gives
+// 0 ≤ a·(x + 0.5) + b < 1.
 void narrow(double a, double b, int* first, int* end) {
   if (a == 0.0) {
     if (!(b >= 0.0 && b < 1.0)) *end = *first;
@@ -81,15 +84,75 @@ void narrow(double a, double b, int* first, int* end) {
   } else {
     from = r1, to = r0, from_incl = false;  // (r1, r0]
   }
-  const double lim = 1e9;
-  from = std::clamp(from - 0.5, -lim, lim);
-  to = std::clamp(to - 0.5, -lim, lim);
+  from = std::clamp(from - 0.5, -kLimit, kLimit);
+  to = std::clamp(to - 0.5, -kLimit, kLimit);
   const std::int64_t f = from_incl ? ceil_of(from) : floor_plus_one(from);
   const std::int64_t e = from_incl ? ceil_of(to) : floor_plus_one(to);
-  constexpr std::int64_t kLow = -1, kHigh = 100'000'000;
   *first = std::max(*first, static_cast<int>(std::clamp(f, kLow, kHigh)));
   *end = std::min(*end, static_cast<int>(std::clamp(e, kLow, kHigh)));
 }
+
+#if defined(__SSE2__)
+// Both edge pairs of a row at once, a register per pair holding its two
+// ends (the first pixel in, the first out). Each lane divides and rounds
+// as narrow does; the quad's sign of a, which fixes the order of the two
+// ends and which end is inclusive, is worked out once. Only for quads with
+// both a non-zero.
+struct RowBounds {
+  __m128d a_s, a_t;      // a in both lanes
+  __m128d k_s, k_t;      // the ends' numerators are k - b
+  __m128d sgn_s, sgn_t;  // -1 for an exclusive start: floor(x) + 1 = 1 - ceil(-x)
+  __m128d add_s, add_t;  // 1 there, else 0
+};
+
+void bounds_pair(double a, __m128d* av, __m128d* k, __m128d* sgn, __m128d* add) {
+  const bool incl = a > 0;  // [r0, r1), else (r1, r0]
+  *av = _mm_set1_pd(a);
+  *k = incl ? _mm_set_pd(1.0, 0.0) : _mm_set_pd(0.0, 1.0);
+  *sgn = _mm_set1_pd(incl ? 1.0 : -1.0);
+  *add = _mm_set1_pd(incl ? 0.0 : 1.0);
+}
+
+RowBounds row_bounds(const SoftQuadSetup& q) {
+  RowBounds r;
+  bounds_pair(q.s.x, &r.a_s, &r.k_s, &r.sgn_s, &r.add_s);
+  bounds_pair(q.t.x, &r.a_t, &r.k_t, &r.sgn_t, &r.add_t);
+  return r;
+}
+
+// The pair's two ends as whole pixels; NaN lanes make *nan non-zero. The
+// ends are not clamped to -1 … 1e8 as narrow's are: past those the row is
+// empty either way once they meet 0 and the width.
+inline __attribute__((always_inline)) __m128d pair_ends(__m128d a, __m128d k, __m128d sgn,
+                                                        __m128d add, double b, __m128d* nan) {
+  // -b and 0 - b differ only in the sign of a zero, which the -0.5 drops.
+  const __m128d r = _mm_div_pd(_mm_sub_pd(k, _mm_set1_pd(b)), a);
+  *nan = _mm_or_pd(*nan, _mm_cmpunord_pd(r, r));
+  const __m128d x = _mm_min_pd(_mm_max_pd(_mm_sub_pd(r, _mm_set1_pd(0.5)), _mm_set1_pd(-kLimit)),
+                               _mm_set1_pd(kLimit));
+  const __m128d y = _mm_mul_pd(x, sgn);
+  const __m128d i = _mm_cvtepi32_pd(_mm_cvttpd_epi32(y));  // towards zero
+  const __m128d c = _mm_add_pd(i, _mm_and_pd(_mm_cmpgt_pd(y, i), _mm_set1_pd(1.0)));
+  return _mm_add_pd(_mm_mul_pd(c, sgn), add);
+}
+
+inline __attribute__((always_inline)) bool row_span_pairs(const RowBounds& rb,
+                                                          const SoftQuadSetup& q, int y, int width,
+                                                          int* first, int* end) {
+  const double py = y + 0.5;
+  __m128d nan = _mm_setzero_pd();
+  const __m128d es = pair_ends(rb.a_s, rb.k_s, rb.sgn_s, rb.add_s, q.s.y * py + q.s.c, &nan);
+  const __m128d et = pair_ends(rb.a_t, rb.k_t, rb.sgn_t, rb.add_t, q.t.y * py + q.t.c, &nan);
+  if (_mm_movemask_pd(nan) != 0) return false;
+  const __m128d lo = _mm_unpacklo_pd(es, et), hi = _mm_unpackhi_pd(es, et);
+  const __m128d f = _mm_max_pd(lo, _mm_unpackhi_pd(lo, lo));
+  const __m128d e = _mm_min_pd(hi, _mm_unpackhi_pd(hi, hi));
+  const __m128i fe = _mm_cvttpd_epi32(_mm_unpacklo_pd(f, e));
+  *first = std::max(0, _mm_cvtsi128_si32(fe));
+  *end = std::min(width, _mm_cvtsi128_si32(_mm_srli_si128(fe, 4)));
+  return *first < *end;
+}
+#endif
 
 struct Texels {
   std::uint32_t p00, p01, p10, p11;
@@ -295,6 +358,60 @@ SoftPath chosen_path() {
 
 SoftPath g_path = chosen_path();
 
+using SpanCode = void (*)(const SoftSpan&, const SoftSpanParams&);
+
+#if SOFT_HAVE_AVX2
+void over_avx2(const SoftSpan& sp, const SoftSpanParams& pr) {
+  soft_span_avx2(sp, pr, false);
+}
+void add_avx2(const SoftSpan& sp, const SoftSpanParams& pr) {
+  soft_span_avx2(sp, pr, true);
+}
+void over_avx512(const SoftSpan& sp, const SoftSpanParams& pr) {
+  soft_span_avx512(sp, pr, false);
+}
+void add_avx512(const SoftSpan& sp, const SoftSpanParams& pr) {
+  soft_span_avx512(sp, pr, true);
+}
+#endif
+
+// The span code for a quad's spans on the given path, chosen once per quad
+// rather than per row.
+SpanCode span_code(SoftPath path, const SoftSpanParams& params) {
+  const Mode mode = mode_of(params.blend);
+#if SOFT_HAVE_AVX2
+  if (mode != Mode::Generic && params.image.width >= 2 &&
+      (mode == Mode::Add || params.repeat == 1)) {
+    const bool add = mode == Mode::Add;
+    if (path == SoftPath::Avx512) return add ? add_avx512 : over_avx512;
+    if (path == SoftPath::Avx2) return add ? add_avx2 : over_avx2;
+  }
+#else
+  (void)mode;
+#endif
+#if defined(__SSE2__)
+  if (path != SoftPath::Scalar) return draw_span_per_pixel<true>;
+#endif
+  return draw_span_per_pixel<false>;
+}
+
+// Row y's span by the two narrowings one after the other.
+bool row_span_reference(const SoftQuadSetup& q, int y, int width, int* first, int* end) {
+  const double py = y + 0.5;
+  *first = 0, *end = width;
+  narrow(q.s.x, q.s.y * py + q.s.c, first, end);
+  if (*first >= *end) return false;  // narrowing further cannot widen it
+  narrow(q.t.x, q.t.y * py + q.t.c, first, end);
+  return *first < *end;
+}
+
+#if defined(__SSE2__)
+// Whether both a are non-zero, as row_span_pairs needs.
+bool pairs_apply(const SoftQuadSetup& q) {
+  return q.s.x != 0.0 && q.t.x != 0.0;
+}
+#endif
+
 }  // namespace
 
 std::uint32_t soft_sample_reference(const SoftImage& image, int x0, int y0, unsigned fx,
@@ -344,18 +461,7 @@ const char* soft_path_name(SoftPath path) {
 }
 
 void soft_draw_span(SoftPath path, const SoftSpan& span, const SoftSpanParams& params) {
-  const Mode mode = mode_of(params.blend);
-#if SOFT_HAVE_AVX2
-  if (mode != Mode::Generic && params.image.width >= 2 &&
-      (mode == Mode::Add || params.repeat == 1)) {
-    if (path == SoftPath::Avx512) return soft_span_avx512(span, params, mode == Mode::Add);
-    if (path == SoftPath::Avx2) return soft_span_avx2(span, params, mode == Mode::Add);
-  }
-#endif
-#if defined(__SSE2__)
-  if (path != SoftPath::Scalar) return draw_span_per_pixel<true>(span, params);
-#endif
-  draw_span_per_pixel<false>(span, params);
+  span_code(path, params)(span, params);
 }
 
 bool soft_quad_prepare(const PlatQuad& quad, int height, SoftQuadSetup* out) {
@@ -370,27 +476,56 @@ SoftSpanParams soft_quad_params(const SoftImage& image, const PlatQuad& quad, in
           plat_blend_resolve(quad.src_blend, quad.dst_blend), times};
 }
 
+bool soft_row_span(const SoftQuadSetup& setup, int y, int width, int* first, int* end) {
+#if defined(__SSE2__)
+  if (pairs_apply(setup)) return row_span_pairs(row_bounds(setup), setup, y, width, first, end);
+#endif
+  return row_span_reference(setup, y, width, first, end);
+}
+
+bool soft_row_span_reference(const SoftQuadSetup& setup, int y, int width, int* first, int* end) {
+  return row_span_reference(setup, y, width, first, end);
+}
+
+namespace {
+
+void draw_row(const SoftSurface& target, const SoftQuadSetup& q, const SoftSpanParams& params,
+              SpanCode draw, int y, int first, int end) {
+  const double px = first + 0.5, py = y + 0.5;
+  const std::size_t row = static_cast<std::size_t>(y) * target.width + first;
+  const SoftSpan sp{target.color + row,
+                    target.depth + row,
+                    end - first,
+                    to_fixed(q.u.x * px + q.u.y * py + q.u.c),
+                    to_fixed(q.v.x * px + q.v.y * py + q.v.c),
+                    q.du,
+                    q.dv,
+                    target.width - first};
+  draw(sp, params);
+}
+
+}  // namespace
+
 void soft_raster_rows(const SoftSurface& target, const SoftQuadSetup& q,
                       const SoftSpanParams& params, int row_begin, int row_end) {
-  const SoftPath path = g_path;
   const int y_end = std::min(q.y_end, row_end);
-  for (int y = std::max(q.y_begin, row_begin); y < y_end; ++y) {
-    const double py = y + 0.5;
-    int first = 0, end = target.width;
-    narrow(q.s.x, q.s.y * py + q.s.c, &first, &end);
-    narrow(q.t.x, q.t.y * py + q.t.c, &first, &end);
-    if (first >= end) continue;
-    const double px = first + 0.5;
-    const std::size_t row = static_cast<std::size_t>(y) * target.width + first;
-    const SoftSpan sp{target.color + row,
-                      target.depth + row,
-                      end - first,
-                      to_fixed(q.u.x * px + q.u.y * py + q.u.c),
-                      to_fixed(q.v.x * px + q.v.y * py + q.v.c),
-                      q.du,
-                      q.dv,
-                      target.width - first};
-    soft_draw_span(path, sp, params);
+  int y = std::max(q.y_begin, row_begin);
+  if (y >= y_end) return;
+  const SpanCode draw = span_code(g_path, params);
+  int first, end;
+#if defined(__SSE2__)
+  if (pairs_apply(q)) {
+    const RowBounds rb = row_bounds(q);
+    for (; y < y_end; ++y) {
+      if (row_span_pairs(rb, q, y, target.width, &first, &end))
+        draw_row(target, q, params, draw, y, first, end);
+    }
+    return;
+  }
+#endif
+  for (; y < y_end; ++y) {
+    if (row_span_reference(q, y, target.width, &first, &end))
+      draw_row(target, q, params, draw, y, first, end);
   }
 }
 

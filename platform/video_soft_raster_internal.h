@@ -78,6 +78,11 @@ struct SoftQuadSetup {
 // False when the quad covers no row of a target `height` rows high.
 bool soft_quad_prepare(const PlatQuad& quad, int height, SoftQuadSetup* out);
 SoftSpanParams soft_quad_params(const SoftImage& image, const PlatQuad& quad, int times);
+// Row y's pixels [*first, *end) of a prepared quad, false when none; the
+// reference form narrows by one edge pair after the other, the other gives
+// the same bounds with both pairs at once.
+bool soft_row_span(const SoftQuadSetup& setup, int y, int width, int* first, int* end);
+bool soft_row_span_reference(const SoftQuadSetup& setup, int y, int width, int* first, int* end);
 // Draws the prepared quad's rows in [row_begin, row_end) only, so that
 // bands of one target can be drawn apart and give the whole quad's pixels.
 void soft_raster_rows(const SoftSurface& target, const SoftQuadSetup& setup,

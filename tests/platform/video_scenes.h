@@ -95,7 +95,8 @@ inline void draw_blend_grid(PlatVideo* v, int src_blend, int dst_blend) {
     }
     for (std::size_t i = 0; i < std::size(kBlendSources); ++i) {
       for (std::uint8_t a : kBlendAlphas) {
-        const float x = static_cast<float>((cell % 8) * 2), y = static_cast<float>((cell / 8) * 2);
+        const int column = cell % 8, row = cell / 8;  // whole cells
+        const float x = static_cast<float>(column * 2), y = static_cast<float>(row * 2);
         plat_video_draw_quad(v, with(sprite_quad(bg, 2, 2, x, y), kBlendOne, kBlendZero));
         plat_video_draw_quad(v, with(sprite_quad(fg[i], 2, 2, x, y), src_blend, dst_blend, a));
         ++cell;

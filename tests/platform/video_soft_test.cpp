@@ -465,6 +465,71 @@ TEST(VideoSoftTest, EnvironmentChoosesTheBackEnd) {
   if (old) setenv("SHOOTER_VIDEO", saved.c_str(), 1);
 }
 
+// Both edge pairs narrowed at once give the bounds of one pair after the
+// other: edges on pixel centres and a hair either side, huge and tiny
+// slopes, subnormals, infinities, NaN, and the rows of real quads.
+TEST(VideoSoftTest, RowSpansOfBothEdgePairsMatchOneAfterTheOther) {
+  std::mt19937_64 rng(5);
+  const auto unit = [&rng] { return static_cast<double>(rng() >> 11) * 0x1p-53; };
+  const double specials[] = {0.0,    -0.0,      1e-300, -1e-300, 4.9e-324, -4.9e-324, 1e300,
+                             -1e300, 1e-9,      -1e-9,  1e9,     -1e9,     INFINITY,  -INFINITY,
+                             NAN,    0x1p-1022, 1.0,    -1.0,    0.25,     -0.125};
+  const auto any = [&](double scale) {
+    switch (rng() % 4) {
+      case 0:
+        return specials[rng() % std::size(specials)];
+      case 1:
+        return (unit() - 0.5) * scale;
+      default:
+        return (unit() - 0.5) * std::ldexp(1.0, static_cast<int>(rng() % 120) - 60);
+    }
+  };
+  // b such that the edge value 0 or 1 falls on the centre of pixel x, then
+  // moved by a few units in the last place.
+  const auto on_centre = [&](double a, int x) {
+    double b = -a * (x + 0.5) + (rng() % 2 ? 1.0 : 0.0);
+    for (int k = static_cast<int>(rng() % 7) - 3; k != 0; k += k > 0 ? -1 : 1)
+      b = std::nextafter(b, k > 0 ? INFINITY : -INFINITY);
+    return b;
+  };
+  int checked = 0, nonempty = 0;
+  const auto compare = [&](const SoftQuadSetup& q, int y, int width) {
+    int f0 = -7, e0 = -7, f1 = -7, e1 = -7;
+    const bool want = soft_row_span_reference(q, y, width, &f0, &e0);
+    const bool got = soft_row_span(q, y, width, &f1, &e1);
+    ASSERT_EQ(got, want) << q.s.x << " " << q.s.y << " " << q.s.c << " / " << q.t.x << " " << q.t.y
+                         << " " << q.t.c << " row " << y;
+    if (want) {
+      ASSERT_EQ(f1, f0) << q.s.x << " " << q.s.c << " / " << q.t.x << " " << q.t.c;
+      ASSERT_EQ(e1, e0) << q.s.x << " " << q.s.c << " / " << q.t.x << " " << q.t.c;
+      ++nonempty;
+    }
+    ++checked;
+  };
+  for (int round = 0; round < 200000; ++round) {
+    SoftQuadSetup q{};
+    const int width = 1 + static_cast<int>(rng() % 1100);
+    q.s = {any(2.0), rng() % 3 == 0 ? 0.0 : any(2.0), any(40.0)};
+    q.t = {any(2.0), rng() % 3 == 0 ? 0.0 : any(2.0), any(40.0)};
+    if (rng() % 2 == 0) q.s.c = on_centre(q.s.x, static_cast<int>(rng() % 1200) - 50);
+    if (rng() % 2 == 0) q.t.c = on_centre(q.t.x, static_cast<int>(rng() % 1200) - 50);
+    compare(q, 0, width);
+  }
+  for (int round = 0; round < 3000; ++round) {  // rotated, scaled and tiny quads
+    SoftDevice d(1, 1);
+    const float deg = static_cast<float>(rng() % 3600) / 10.0f;
+    const float scale =
+        static_cast<float>(std::ldexp(1.0 + unit(), static_cast<int>(rng() % 14) - 6));
+    PlatQuad quad = sprite_quad(1, 16, 16, static_cast<float>(unit() * 300 - 20),
+                                static_cast<float>(unit() * 200 - 20), scale, scale, deg);
+    if (round % 5 == 0) quad.m[4] = std::round(quad.m[4] * 2) / 2;  // corners on centres
+    SoftQuadSetup q{};
+    if (!soft_quad_prepare(quad, 240, &q)) continue;
+    for (int y = q.y_begin; y < q.y_end; ++y) compare(q, y, 320);
+  }
+  EXPECT_GT(nonempty, checked / 20);  // the cases reach spans, not only empty rows
+}
+
 TEST(VideoSoftTest, DegenerateAndHugeQuadsAreSafe) {
   SoftDevice d(16, 16);
   PlatTexture t = solid_texture(d.v, 4, 4, 0xFFFFFFFFu);
