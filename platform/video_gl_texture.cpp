@@ -4,6 +4,8 @@
 // texture gets its storage with its first upload when that covers it whole,
 // so a picture uploaded right after creation is written once, never
 // zero-filled first.
+#include <malloc.h>
+
 #include <algorithm>
 #include <new>
 
@@ -152,6 +154,19 @@ void gl_texture_wait(PlatVideo* v, PlatTexture handle) {
   if (t == nullptr || t->kept_upload == 0) return;
   g->worker.wait(t->kept_upload);
   t->kept_upload = 0;
+}
+
+bool gl_texture_upload_done(PlatVideo* v, PlatTexture handle) {
+  GlVideo* g = gl_video(v);
+  GlTexture* t = gl_texture_find(g, handle);
+  if (t == nullptr || t->kept_upload == 0) return true;
+  if (!g->worker.done(t->kept_upload)) return false;
+  t->kept_upload = 0;
+  return true;
+}
+
+void gl_release_memory(PlatVideo*) {
+  malloc_trim(0);
 }
 
 void gl_texture_read(PlatVideo* v, PlatTexture handle, std::uint32_t* out) {

@@ -46,6 +46,11 @@ void GlWorker::wait(std::uint64_t seq) {
   done_.wait(lock, [this, seq] { return finished_ >= seq; });
 }
 
+bool GlWorker::done(std::uint64_t seq) {
+  std::lock_guard lock(mutex_);
+  return finished_ >= seq;
+}
+
 void GlWorker::stop(Job leave) {
   if (!thread_.joinable()) return;
   call(std::move(leave));

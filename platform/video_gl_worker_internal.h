@@ -23,6 +23,8 @@ class GlWorker {
   std::uint64_t post(Job job);
   // Waits until the job numbered `seq` (and all before it) has run.
   void wait(std::uint64_t seq);
+  // True when the job numbered `seq` (and all before it) has run; never waits.
+  bool done(std::uint64_t seq);
   // Runs `job` on the thread and waits for it.
   void call(Job job) { wait(post(std::move(job))); }
   // Runs `leave` last on the thread, then ends it; jobs posted later are

@@ -5,10 +5,14 @@
 // there is no display or no OpenGL 3.3 core context.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <map>
+#include <thread>
 #include <utility>
+#include <vector>
 
 #include "platform/video.h"
 #include "tests/platform/video_scenes.h"
@@ -163,6 +167,34 @@ TEST_F(VideoGlTest, TexturesRoundTripAndUploadsAfterQueuedQuads) {
   EXPECT_EQ(plat_video_present(gl), 0);
   plat_video_read_back(gl, px.data());
   EXPECT_EQ(px[0], 0xFF0000u);  // still there after the present
+}
+
+TEST_F(VideoGlTest, KeptUploadSaysDoneOnlyOnceItsTexelsAreRead) {
+  OPEN_OR_SKIP(8, 8);
+  constexpr int kSide = 256;
+  PlatTexture t = plat_texture_create(gl, kSide, kSide);
+  ASSERT_NE(t, 0);
+  EXPECT_TRUE(plat_texture_upload_done(gl, t)) << "no kept upload yet";
+  EXPECT_TRUE(plat_texture_upload_done(gl, 9999)) << "no such texture";
+  std::vector<std::uint32_t> texels(kSide * kSide);
+  for (std::size_t i = 0; i < texels.size(); ++i) texels[i] = 0xFF000000u | std::uint32_t(i * 97);
+  const std::vector<std::uint32_t> sent = texels;
+  plat_texture_upload_kept(gl, t, texels.data());
+  // The query never waits; polled, it turns true once the thread is through.
+  bool done = false;
+  for (int i = 0; i < 20000 && !done; ++i) {
+    done = plat_texture_upload_done(gl, t);
+    if (!done) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
+  ASSERT_TRUE(done);
+  // Done means the device no longer reads them: changing them now shows nowhere.
+  std::fill(texels.begin(), texels.end(), 0xFFFF00FFu);
+  std::vector<std::uint32_t> out(texels.size());
+  plat_texture_read(gl, t, out.data());
+  EXPECT_EQ(out, sent);
+  EXPECT_TRUE(plat_texture_upload_done(gl, t));
+  plat_texture_destroy(gl, t);
+  EXPECT_TRUE(plat_texture_upload_done(soft, 1)) << "the soft device copies at once";
 }
 
 }  // namespace
