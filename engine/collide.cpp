@@ -154,8 +154,8 @@ int eng_sprite_collide(EngHandle a, int xa, int ya, EngHandle b, int xb, int yb,
   if (!overlapping(box_a, box_b)) return 0;
   const Box region_a = region_in(box_a, box_b);
   if (mode == kTextureOnBox) {
-    const auto& texture = *reinterpret_cast<const TextureRecord*>(sprite_a->texture);
-    const Pixels pixels{texture.texels, texture.width, texture.height};
+    auto& texture = *reinterpret_cast<TextureRecord*>(sprite_a->texture);
+    const Pixels pixels{eng_texture_texels(&texture), texture.width, texture.height};
     return readable(pixels, region_a) && any_solid(pixels, region_a) ? 1 : 0;
   }
   // Collision pictures are rendered with the device; an unusable one makes

@@ -55,7 +55,7 @@ bool eng_collision_render(SpriteRecord& sprite, int width, int height) {
   collision.picture_width = width;
   collision.picture_height = height;
 
-  const auto& texture = *reinterpret_cast<const TextureRecord*>(sprite.texture);
+  auto& texture = *reinterpret_cast<TextureRecord*>(sprite.texture);
   PlatQuad quad{};
   picture_source(sprite, texture, quad);
   const float c = std::cos(sprite.angle), s = std::sin(sprite.angle);
@@ -70,7 +70,7 @@ bool eng_collision_render(SpriteRecord& sprite, int width, int height) {
   quad.dst_blend = kBlendInvSrcAlpha;
   // Colour in the low bytes, what the blend leaves in alpha on top; clear
   // without texels.
-  plat_video_picture_draw(collision.picture, width, height, quad, texture.texels, texture.width,
-                          texture.height);
+  plat_video_picture_draw(collision.picture, width, height, quad, eng_texture_texels(&texture),
+                          texture.width, texture.height);
   return true;
 }

@@ -2,6 +2,7 @@
 // entries, and the engine-internal helpers shared by the texture, sprite,
 // text, box, collision and screenshot files.
 #pragma once
+#include <cstddef>
 #include <cstdint>
 
 #include "engine/engine.h"
@@ -28,8 +29,11 @@ struct TextureRecord {
   std::int32_t height, width;
   // CPU copy of level 0 (0xAARRGGBB, rows top-down, width × height) from the
   // main heap. Alpha is 0xFF everywhere in formats without alpha. Grabs,
-  // colour keys and collision pictures read it instead of the device.
+  // colour keys and collision pictures read it (through eng_texture_texels)
+  // instead of the device. Null while a large texture's copy is dropped: the
+  // device holds the same texels and gives them back on demand.
   std::uint32_t* texels;
+  std::int32_t copy_held;  // brought back once: the copy stays from then on
 };
 
 struct SpriteDrawEntry;
@@ -149,6 +153,18 @@ void eng_object_list_changed();
 TextureRecord* eng_texture_add(int width, int height, EngTextureFormat format, bool zero = true);
 // Copies the CPU texels to the device texture.
 void eng_texture_upload(TextureRecord* texture);
+// The CPU copy, read back from the device first when it was dropped; null
+// when no memory is left for it.
+std::uint32_t* eng_texture_texels(TextureRecord* texture);
+// Lets go of the CPU copies of large textures the device is done reading,
+// without waiting for it; texture adds run it before taking `taking` bytes.
+// Memory freed beyond what is about to be taken goes back to the system.
+void eng_texture_drop_copies(std::size_t taking = 0);
+// The same, run by every present, only while a large copy uploaded since
+// the last look may still be being read.
+void eng_texture_drop_waiting_copies();
+// CPU copies of at least this many bytes are dropped once uploaded.
+inline constexpr std::size_t kEngDropCopyBytes = std::size_t{1} << 20;
 // Exact match of colour (0x00BBGGRR) becomes transparent black; the texture
 // becomes A8R8G8B8. Every sprite on it sees the change.
 void eng_texture_colour_key(TextureRecord* texture, std::int32_t colour);

@@ -1,6 +1,7 @@
 // The frame: render the queued passes, flip (mouse poll, frame time, present,
 // recovery), and the clocks the game reads.
 #include "engine/engine.h"
+#include "engine/objects_internal.h"
 #include "engine/state_internal.h"
 #include "platform/clock.h"
 #include "platform/display.h"
@@ -42,6 +43,8 @@ int eng_flip() {
   if (!screen.video) return 0;
   screen.device_status = plat_video_present(screen.video);
   if (screen.device_status != 0) eng_device_reset(kResetAfterPresent);
+  // Large copies the device took in while start-up went on go now.
+  eng_texture_drop_waiting_copies();
   return 0;
 }
 

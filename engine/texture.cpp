@@ -1,6 +1,8 @@
 // Texture records: adding and removing them with their device texture and
-// CPU copy, file loads through the image library's decoders, the colour key,
-// and the other texture sources (runtime images, empty textures, grabs).
+// CPU copy (dropped for large textures once the device holds the texels,
+// read back when needed), file loads through the image library's decoders,
+// the colour key, and the other texture sources (runtime images, empty
+// textures, grabs).
 #include <algorithm>
 #include <cstring>
 
@@ -60,6 +62,17 @@ void key_black_on_load(TextureRecord& texture) {
   std::replace(texture.texels, texture.texels + count, kOpaqueBlack, 0u);
 }
 
+std::size_t copy_bytes(const TextureRecord& texture) {
+  return static_cast<std::size_t>(texture.width) * texture.height * 4;
+}
+
+// Large copies are kept only until the device has its own; one the program
+// has read from since is kept for good, so reads do not go back and forth.
+bool droppable(const TextureRecord& texture) {
+  return texture.texels && !texture.copy_held && texture.texture &&
+         copy_bytes(texture) >= kEngDropCopyBytes;
+}
+
 TextureRecord* fail(TextureRecord* texture) {
   if (texture) eng_texture_remove(texture);
   g_engine.screen.last_error = kErrorTexture;
@@ -67,12 +80,60 @@ TextureRecord* fail(TextureRecord* texture) {
 }
 }  // namespace
 
+namespace {
+// A large copy was uploaded and may not have been dropped yet: only then do
+// the presents look for copies to drop.
+bool g_copies_waiting = false;
+}  // namespace
+
+void eng_texture_drop_copies(std::size_t taking) {
+  ListHeader* list = g_engine.textures.header;
+  PlatVideo* video = g_engine.screen.video;
+  if (!list || !video) return;
+  g_copies_waiting = false;
+  std::size_t freed = 0;
+  // Walked by node: the current texture decides where the next add goes.
+  for (ListNode* node = list->first; node; node = node->next) {
+    auto* texture = static_cast<TextureRecord*>(rt_node_element(node));
+    if (!droppable(*texture)) continue;
+    if (!plat_texture_upload_done(video, texture->texture)) {
+      g_copies_waiting = true;
+      continue;
+    }
+    rt_heap_free(rt_main_heap, texture->texels);
+    texture->texels = nullptr;
+    freed += copy_bytes(*texture);
+  }
+  // Left in the heap, the rest would stay resident: nothing of that size
+  // is usually allocated again.
+  if (freed > taking) plat_video_release_memory(video);
+}
+
+void eng_texture_drop_waiting_copies() {
+  if (g_copies_waiting) eng_texture_drop_copies();
+}
+
+std::uint32_t* eng_texture_texels(TextureRecord* texture) {
+  PlatVideo* video = g_engine.screen.video;
+  if (texture->texels || !texture->texture || !video) return texture->texels;
+  // Zeroed, so a device that can no longer answer leaves transparent black.
+  auto* copy = static_cast<std::uint32_t*>(rt_heap_alloc(rt_main_heap, copy_bytes(*texture)));
+  if (!copy) return nullptr;
+  plat_texture_read(video, texture->texture, copy);
+  texture->texels = copy;
+  texture->copy_held = 1;
+  return copy;
+}
+
 TextureRecord* eng_texture_add(int width, int height, EngTextureFormat format, bool zero) {
   ListHeader* list = g_engine.textures.header;
   PlatVideo* video = g_engine.screen.video;
   if (!list || !video || width < 1 || height < 1 || width > kMaxTextureSide ||
       height > kMaxTextureSide)
     return nullptr;
+  // Copies the device is done with go before the next one is taken, so
+  // their memory is used again.
+  eng_texture_drop_copies(static_cast<std::size_t>(width) * height * 4);
   auto* texture = static_cast<TextureRecord*>(rt_list_add(list));
   if (!texture) return nullptr;
   eng_object_list_changed();
@@ -100,22 +161,26 @@ void eng_texture_remove(TextureRecord* texture) {
 }
 
 void eng_texture_upload(TextureRecord* texture) {
-  if (!texture->texture || !g_engine.screen.video) return;
+  if (!texture->texture || !texture->texels || !g_engine.screen.video) return;
   // The CPU copy stays as it is until the next colour key or the removal,
-  // both of which wait for the device first, so it is read from in place.
+  // both of which take it back from the device first, so it is read from
+  // in place.
   plat_texture_upload_kept(g_engine.screen.video, texture->texture, texture->texels);
+  if (droppable(*texture)) g_copies_waiting = true;
 }
 
 void eng_texture_colour_key(TextureRecord* texture, std::int32_t colour) {
   const auto c = static_cast<std::uint32_t>(colour);
   const std::uint32_t key = kOpaqueBlack | (c & 0xFF) << 16 | (c & 0xFF00) | (c >> 16 & 0xFF);
-  std::uint32_t* end = texture->texels + static_cast<std::size_t>(texture->width) * texture->height;
   // A texture without alpha reads as opaque; its copy already holds alpha 0xFF.
   texture->format = kFormatA8R8G8B8;
+  std::uint32_t* texels = eng_texture_texels(texture);
+  if (!texels) return;
+  std::uint32_t* end = texels + static_cast<std::size_t>(texture->width) * texture->height;
   // Reading does not disturb an upload still in progress; only a key that
-  // changes texels waits for it and uploads again (a sprite load keys black
-  // that the file load has keyed already).
-  std::uint32_t* first = std::find(texture->texels, end, key);
+  // changes texels takes them back from it and uploads again (a sprite load
+  // keys black that the file load has keyed already).
+  std::uint32_t* first = std::find(texels, end, key);
   if (first == end) return;
   if (texture->texture && g_engine.screen.video)
     plat_texture_wait(g_engine.screen.video, texture->texture);
@@ -171,18 +236,19 @@ EngHandle eng_texture_create(int width, int height) {
 }
 
 EngHandle eng_texture_grab(EngHandle source_handle, int x, int y, int width, int height) {
-  const TextureRecord* source = eng_find_texture(source_handle);
+  TextureRecord* source = eng_find_texture(source_handle);
   if (!source) return 0;
   TextureRecord* texture = eng_texture_add(width, height, kFormatA8R8G8B8);
   if (!texture) return 0;
+  const std::uint32_t* texels = eng_texture_texels(source);
   // The part of the rectangle inside the source is copied; the rest stays
   // transparent black.
   const long long left = std::max<long long>(x, 0);
   const long long top = std::max<long long>(y, 0);
   const long long right = std::min<long long>(static_cast<long long>(x) + width, source->width);
   const long long bottom = std::min<long long>(static_cast<long long>(y) + height, source->height);
-  for (long long row = top; row < bottom; ++row) {
-    const std::uint32_t* from = source->texels + row * source->width + left;
+  for (long long row = top; texels && row < bottom; ++row) {
+    const std::uint32_t* from = texels + row * source->width + left;
     std::uint32_t* to = texture->texels + (row - y) * width + (left - x);
     if (right > left) std::memcpy(to, from, static_cast<std::size_t>(right - left) * 4);
   }

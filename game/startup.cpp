@@ -53,7 +53,10 @@ std::intptr_t sprite_from_drawing(int width, int height, void (*paint)()) {
   draw_start(img_output(image));
   paint();
   draw_stop();
-  return eng_sprite_create(eng_texture_from_image(image));
+  const std::intptr_t texture = eng_texture_from_image(image);
+  // The texture holds the picture now; nothing draws on the image again.
+  img_free(image);
+  return eng_sprite_create(texture);
 }
 
 void open_screen(const GameVariant& variant) {
@@ -101,6 +104,7 @@ void load_backgrounds() {
     a.tile_sprites[k] = eng_sprite_create(a.tile_textures[k]);
     eng_sprite_set_depth(a.tile_sprites[k], 10);
   }
+  img_free(canvas);
 }
 
 void make_frame_and_flash() {

@@ -287,6 +287,15 @@ void plat_texture_wait(PlatVideo* video, PlatTexture texture) {
   }
 }
 
+bool plat_texture_upload_done(PlatVideo* video, PlatTexture texture) {
+  if (video == nullptr || video->ops->texture_upload_done == nullptr) return true;
+  return video->ops->texture_upload_done(video, texture);
+}
+
+void plat_video_release_memory(PlatVideo* video) {
+  if (video != nullptr && video->ops->release_memory != nullptr) video->ops->release_memory(video);
+}
+
 void plat_texture_read(PlatVideo* video, PlatTexture texture, std::uint32_t* out) {
   if (video != nullptr && out != nullptr) video->ops->texture_read(video, texture, out);
 }

@@ -85,6 +85,13 @@ void plat_texture_upload(PlatVideo* video, PlatTexture texture, int x, int y, in
 void plat_texture_upload_kept(PlatVideo* video, PlatTexture texture, const std::uint32_t* texels);
 // Returns once the device is done reading the texels of a kept upload.
 void plat_texture_wait(PlatVideo* video, PlatTexture texture);
+// True when the device is done reading the texels of the texture's last kept
+// upload (or has none), so the caller may change or free them; never waits.
+bool plat_texture_upload_done(PlatVideo* video, PlatTexture texture);
+// Gives the memory freed so far back to the system where the device keeps
+// the allocator from doing so by itself (gl). For after large frees that
+// later allocations will not fill again, such as CPU copies of textures.
+void plat_video_release_memory(PlatVideo* video);
 // Reads the whole texture, rows top-down, width × height texels.
 void plat_texture_read(PlatVideo* video, PlatTexture texture, std::uint32_t* out);
 int plat_texture_width(PlatVideo* video, PlatTexture texture);

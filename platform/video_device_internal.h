@@ -24,6 +24,8 @@ struct PlatVideoOps {
   void (*texture_upload_kept)(PlatVideo* video, PlatTexture texture, const std::uint32_t* texels);
   // Optional (null: nothing to wait for): the kept upload's texels are read.
   void (*texture_wait)(PlatVideo* video, PlatTexture texture);
+  // Optional (null: always done): texture_wait would return at once.
+  bool (*texture_upload_done)(PlatVideo* video, PlatTexture texture);
   void (*texture_read)(PlatVideo* video, PlatTexture texture, std::uint32_t* out);
   bool (*texture_size)(PlatVideo* video, PlatTexture texture, int* width, int* height);
   void (*begin_frame)(PlatVideo* video);
@@ -44,6 +46,9 @@ struct PlatVideoOps {
   void (*end_at_exit)(PlatVideo* video);
   // Optional (null: 0): CPU seconds the device's own render thread has used.
   double (*render_thread_seconds)(PlatVideo* video);
+  // Optional (null: the allocator gives memory back by itself): see
+  // plat_video_release_memory.
+  void (*release_memory)(PlatVideo* video);
 };
 
 // Sleeps presents to a refresh rate where the swap cannot wait for the

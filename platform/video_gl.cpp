@@ -329,6 +329,7 @@ const PlatVideoOps kGlOps = {
     .texture_upload = gl_texture_upload,
     .texture_upload_kept = gl_texture_upload_kept,
     .texture_wait = gl_texture_wait,
+    .texture_upload_done = gl_texture_upload_done,
     .texture_read = gl_texture_read,
     .texture_size = gl_texture_size,
     .begin_frame = begin_frame,
@@ -342,4 +343,5 @@ const PlatVideoOps kGlOps = {
     .set_vsync = gl_set_vsync,
     .end_at_exit = gl_end_at_exit,
     .render_thread_seconds = gl_render_thread_seconds,
+    .release_memory = gl_release_memory,
 };

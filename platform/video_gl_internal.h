@@ -128,6 +128,10 @@ void gl_texture_upload(PlatVideo* v, PlatTexture handle, int x, int y, int width
 // plat_texture_wait or when the texture goes.
 void gl_texture_upload_kept(PlatVideo* v, PlatTexture handle, const std::uint32_t* texels);
 void gl_texture_wait(PlatVideo* v, PlatTexture handle);
+bool gl_texture_upload_done(PlatVideo* v, PlatTexture handle);
+// The heap tuning keeps freed memory mapped for the driver's frames; this
+// gives what is free now back at once.
+void gl_release_memory(PlatVideo* v);
 void gl_texture_read(PlatVideo* v, PlatTexture handle, std::uint32_t* out);
 bool gl_texture_size(PlatVideo* v, PlatTexture handle, int* width, int* height);
 // On the render thread: a 1 × 1 texture under a handle of its own for the

@@ -4,6 +4,8 @@
 // texture gets its storage with its first upload when that covers it whole,
 // so a picture uploaded right after creation is written once, never
 // zero-filled first.
+#include <malloc.h>
+
 #include <algorithm>
 #include <new>
 
@@ -181,6 +183,22 @@ void gl_texture_wait(PlatVideo* v, PlatTexture handle) {
   GlVideo* g = gl_video(v);
   GlTexture* t = gl_texture_find(g, handle);
   if (t != nullptr) release_kept(g, t, false);
+}
+
+bool gl_texture_upload_done(PlatVideo* v, PlatTexture handle) {
+  GlTexture* t = gl_texture_find(gl_video(v), handle);
+  if (t == nullptr || !t->kept) return true;
+  {
+    // A lock held means the upload is reading right now.
+    std::unique_lock lock(t->kept->mutex, std::try_to_lock);
+    if (!lock.owns_lock() || !t->kept->started) return false;
+  }
+  t->kept.reset();
+  return true;
+}
+
+void gl_release_memory(PlatVideo*) {
+  malloc_trim(0);
 }
 
 void gl_texture_read(PlatVideo* v, PlatTexture handle, std::uint32_t* out) {

@@ -273,6 +273,7 @@ constexpr PlatVideoOps kSoftOps = {
     .texture_upload = texture_upload,
     .texture_upload_kept = nullptr,
     .texture_wait = nullptr,
+    .texture_upload_done = nullptr,
     .texture_read = texture_read,
     .texture_size = texture_size,
     .begin_frame = begin_frame,
@@ -286,6 +287,7 @@ constexpr PlatVideoOps kSoftOps = {
     .set_vsync = set_vsync,
     .end_at_exit = nullptr,
     .render_thread_seconds = nullptr,
+    .release_memory = nullptr,
 };
 
 }  // namespace

@@ -206,4 +206,32 @@ TEST_F(VideoGlTest, KeptTexelsComeBackBeforeTheRenderThreadUploadsThem) {
   plat_texture_destroy(gl, t);
 }
 
+TEST_F(VideoGlTest, KeptUploadSaysDoneOnlyOnceItsTexelsAreRead) {
+  OPEN_OR_SKIP(8, 8);
+  constexpr int kSide = 256;
+  PlatTexture t = plat_texture_create(gl, kSide, kSide);
+  ASSERT_NE(t, 0);
+  EXPECT_TRUE(plat_texture_upload_done(gl, t)) << "no kept upload yet";
+  EXPECT_TRUE(plat_texture_upload_done(gl, 9999)) << "no such texture";
+  std::vector<std::uint32_t> texels(kSide * kSide);
+  for (std::size_t i = 0; i < texels.size(); ++i) texels[i] = 0xFF000000u | std::uint32_t(i * 97);
+  const std::vector<std::uint32_t> sent = texels;
+  plat_texture_upload_kept(gl, t, texels.data());
+  // The query never waits; polled, it turns true once the thread is through.
+  bool done = false;
+  for (int i = 0; i < 20000 && !done; ++i) {
+    done = plat_texture_upload_done(gl, t);
+    if (!done) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
+  ASSERT_TRUE(done);
+  // Done means the device no longer reads them: changing them now shows nowhere.
+  std::fill(texels.begin(), texels.end(), 0xFFFF00FFu);
+  std::vector<std::uint32_t> out(texels.size());
+  plat_texture_read(gl, t, out.data());
+  EXPECT_EQ(out, sent);
+  EXPECT_TRUE(plat_texture_upload_done(gl, t));
+  plat_texture_destroy(gl, t);
+  EXPECT_TRUE(plat_texture_upload_done(soft, 1)) << "the soft device copies at once";
+}
+
 }  // namespace
