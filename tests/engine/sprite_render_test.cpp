@@ -13,17 +13,8 @@ constexpr std::uint32_t kGreen = 0xFF00FF00;
 constexpr std::uint32_t kBlue = 0xFF0000FF;
 
 // Cases run on both back ends.
-class SpriteDraw : public EngineTest, public ::testing::WithParamInterface<PlatVideoBackend> {
+class SpriteDraw : public BackendTest {
  protected:
-  void SetUp() override {
-#if defined(__SANITIZE_ADDRESS__)
-    // llvmpipe's compiled shaders allocate memory that no one frees at exit,
-    // which the leak checker would report against this program.
-    if (GetParam() == PlatVideoBackend::GL) GTEST_SKIP() << "gl is not run under the sanitizers";
-#endif
-    open_device(GetParam());
-  }
-
   // gl may round a channel differently from the soft reference.
   void expect_pixel(int x, int y, std::uint32_t rgb) const {
     const std::uint32_t got = pixel(x, y);

@@ -26,18 +26,9 @@ std::vector<std::uint32_t> pattern_texels() {
   return out;
 }
 
-class TextureDrop : public EngineTest, public ::testing::WithParamInterface<PlatVideoBackend> {
+class TextureDrop : public BackendTest {
  protected:
-  void SetUp() override {
-#if defined(__SANITIZE_ADDRESS__)
-    if (GetParam() == PlatVideoBackend::GL) GTEST_SKIP() << "gl is not run under the sanitizers";
-#endif
-    open_device(GetParam());
-  }
-
-  static TextureRecord& tex(EngHandle handle) {
-    return *reinterpret_cast<TextureRecord*>(handle);
-  }
+  static TextureRecord& tex(EngHandle handle) { return *reinterpret_cast<TextureRecord*>(handle); }
 
   // Lets the device finish reading, then drops what can go.
   void drop() {
