@@ -147,9 +147,9 @@ bool gl_create_programs(GlVideo* g);
 // On the render thread: buffers and the back buffer, cleared; false when
 // the back buffer cannot be made.
 bool gl_create_targets(GlVideo* g);
-// On the render thread: draws each kind of quad and the overlay once,
-// off-picture, so the driver compiles them now rather than during the first
-// frame.
+// On the render thread: draws each kind of quad, the overlay and both
+// present blits once, off-picture, so the driver compiles them now rather
+// than during the first frame.
 void gl_warm_up(GlVideo* g);
 void gl_delete_objects(GlVideo* g);
 void gl_bind_back_buffer(GlVideo* g);
