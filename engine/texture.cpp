@@ -62,9 +62,17 @@ void key_black_on_load(TextureRecord& texture) {
   std::replace(texture.texels, texture.texels + count, kOpaqueBlack, 0u);
 }
 
-std::size_t copy_bytes(const TextureRecord& texture) {
-  return static_cast<std::size_t>(texture.width) * texture.height * 4;
+std::size_t texel_bytes(int width, int height) {
+  return static_cast<std::size_t>(width) * height * 4;
 }
+
+std::size_t copy_bytes(const TextureRecord& texture) {
+  return texel_bytes(texture.width, texture.height);
+}
+
+// A large copy was uploaded and may not have been dropped yet: only then do
+// the presents look for copies to drop.
+bool g_copies_waiting = false;
 
 // Large copies are kept only until the device has its own; one the program
 // has read from since is kept for good, so reads do not go back and forth.
@@ -78,12 +86,6 @@ TextureRecord* fail(TextureRecord* texture) {
   g_engine.screen.last_error = kErrorTexture;
   return nullptr;
 }
-}  // namespace
-
-namespace {
-// A large copy was uploaded and may not have been dropped yet: only then do
-// the presents look for copies to drop.
-bool g_copies_waiting = false;
 }  // namespace
 
 void eng_texture_drop_copies(std::size_t taking) {
@@ -133,15 +135,15 @@ TextureRecord* eng_texture_add(int width, int height, EngTextureFormat format, b
     return nullptr;
   // Copies the device is done with go before the next one is taken, so
   // their memory is used again.
-  eng_texture_drop_copies(static_cast<std::size_t>(width) * height * 4);
+  eng_texture_drop_copies(texel_bytes(width, height));
   auto* texture = static_cast<TextureRecord*>(rt_list_add(list));
   if (!texture) return nullptr;
   eng_object_list_changed();
   texture->format = format;
   texture->width = width;
   texture->height = height;
-  texture->texels = static_cast<std::uint32_t*>(
-      rt_heap_alloc(rt_main_heap, static_cast<std::size_t>(width) * height * 4, zero));
+  texture->texels =
+      static_cast<std::uint32_t*>(rt_heap_alloc(rt_main_heap, texel_bytes(width, height), zero));
   texture->texture = texture->texels ? plat_texture_create(video, width, height) : 0;
   if (!texture->texture) {
     eng_texture_remove(texture);
