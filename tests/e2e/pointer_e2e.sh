@@ -9,6 +9,8 @@ fail() { echo "FAIL: $*"; exit 1; }
 command -v xdotool >/dev/null || fail "xdotool not installed"
 
 coproc PROBE { SDL_AUDIODRIVER=dummy "$probe"; }
+# Bash unsets PROBE_PID once the coprocess ends, so keep it here.
+probe_pid=$PROBE_PID
 ask() {
   echo "$1" >&"${PROBE[1]}"
   read -r -t 10 reply <&"${PROBE[0]}" || fail "no answer to '$1'"
@@ -32,5 +34,5 @@ expect_at 640 512 "after a second warp"
 xdotool mousemove --sync 11 12
 expect_at 11 12 "after xdotool moved it again"
 echo q >&"${PROBE[1]}"
-wait "$PROBE_PID" || fail "probe ended with an error"
+wait "$probe_pid" || fail "probe ended with an error"
 echo "pointer followed the warps and the xdotool moves"
