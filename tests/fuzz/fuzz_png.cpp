@@ -7,7 +7,7 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   fuzz_image_library();
-  if (size > 1 << 20 || fuzz_declared_pixels(data, size) > kFuzzMaxPixels) return 0;
+  if (size > 1 << 20 || fuzz_declares_huge_picture(data, size)) return 0;
   std::intptr_t id = img_catch(-1, data, static_cast<std::int32_t>(size));
   if (id) img_free(id);
   ImageDecodeState* state = img_decode_state();
