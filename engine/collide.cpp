@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <cstring>
 
 #include "engine/objects_internal.h"
 #include "engine/state_internal.h"
@@ -53,8 +54,34 @@ Box transformed_box(const SpriteRecord& sprite, int x, int y) {
   return {box.left + shift_x, box.top + shift_y, box.right + shift_x, box.bottom + shift_y};
 }
 
-Box store_box(SpriteRecord& sprite, int x, int y) {
-  const Box box = transformed_box(sprite, x, y);
+// The box worked out last for each side of a test. A shot is tested against
+// every enemy from the same place, so one side of most tests repeats; keyed
+// by every input, so a hit is the very box the sums would give.
+struct BoxInputs {
+  int w, h;
+  float cx, cy, sx, sy, angle;
+  int x, y;
+};
+struct RememberedBox {
+  BoxInputs inputs;
+  Box box;
+  bool valid;
+};
+RememberedBox g_boxes[2] = {};
+
+Box remembered_box(const SpriteRecord& sprite, int x, int y, RememberedBox& last) {
+  int w, h;
+  sprite_size(sprite, &w, &h);
+  const BoxInputs inputs{
+      w, h, sprite.centre[0], sprite.centre[1], sprite.scale[0], sprite.scale[1], sprite.angle,
+      x, y};
+  if (last.valid && std::memcmp(&last.inputs, &inputs, sizeof inputs) == 0) return last.box;
+  last = {inputs, transformed_box(sprite, x, y), true};
+  return last.box;
+}
+
+Box store_box(SpriteRecord& sprite, int x, int y, RememberedBox& last) {
+  const Box box = remembered_box(sprite, x, y, last);
   SpriteCollision& collision = sprite.collision;
   collision.box[0] = box.left;
   collision.box[1] = box.top;
@@ -66,7 +93,7 @@ Box store_box(SpriteRecord& sprite, int x, int y) {
   return box;
 }
 
-Box box_for_mode(SpriteRecord& sprite, int x, int y, int mode) {
+Box box_for_mode(SpriteRecord& sprite, int x, int y, int mode, RememberedBox& last) {
   if (mode == kTextureOnBox) {
     int w, h;
     sprite_size(sprite, &w, &h);
@@ -79,7 +106,7 @@ Box box_for_mode(SpriteRecord& sprite, int x, int y, int mode) {
   const bool reuse = mode != kPixelsOnBox && mode != kPixelsOnPixels && collision.cache_valid &&
                      collision.cached_x == x && collision.cached_y == y;
   if (reuse) return {collision.box[0], collision.box[1], collision.box[2], collision.box[3]};
-  return store_box(sprite, x, y);
+  return store_box(sprite, x, y, last);
 }
 
 // The part of `other` inside `own`, in own's box coordinates.
@@ -149,8 +176,8 @@ int eng_sprite_collide(EngHandle a, int xa, int ya, EngHandle b, int xb, int yb,
   if (!sprite_a || !sprite_b) return 0;
   // Each box is kept apart from the records, so a sprite tested against
   // itself at another position keeps both boxes.
-  const Box box_a = box_for_mode(*sprite_a, xa, ya, mode);
-  const Box box_b = box_for_mode(*sprite_b, xb, yb, mode);
+  const Box box_a = box_for_mode(*sprite_a, xa, ya, mode, g_boxes[0]);
+  const Box box_b = box_for_mode(*sprite_b, xb, yb, mode, g_boxes[1]);
   if (!overlapping(box_a, box_b)) return 0;
   const Box region_a = region_in(box_a, box_b);
   if (mode == kTextureOnBox) {

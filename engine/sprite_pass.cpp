@@ -1,7 +1,10 @@
 // The sprite pass of a frame: every sprite in sprite-list order draws its
 // queued entries in call order, each with its own blend, transform and
 // frame, and advances its animation once.
+#include <bit>
 #include <cmath>
+#include <cstdint>
+#include <utility>
 
 #include "engine/objects_internal.h"
 #include "engine/state_internal.h"
@@ -16,6 +19,21 @@ int entry_frame(const SpriteRecord& sprite, const SpriteDrawEntry& entry) {
   if (count <= 0) return sprite.current_frame;
   const int f = (sprite.current_frame + entry.frame) % count;
   return f < 0 ? f + count : f;
+}
+
+// The last angle's cosine and sine: entries in a row mostly share their
+// angle (particles are drawn twice, most sprites never turn). Compared by
+// bits, so a hit gives exactly what the calls would.
+struct AngleMemo {
+  std::uint32_t bits = std::bit_cast<std::uint32_t>(0.0f);
+  float c = std::cos(0.0f), s = std::sin(0.0f);
+};
+AngleMemo g_angle;
+
+std::pair<float, float> cos_sin(float angle) {
+  const auto bits = std::bit_cast<std::uint32_t>(angle);
+  if (bits != g_angle.bits) g_angle = {bits, std::cos(angle), std::sin(angle)};
+  return {g_angle.c, g_angle.s};
 }
 }  // namespace
 
@@ -44,8 +62,7 @@ PlatQuad eng_sprite_entry_quad(const SpriteRecord& sprite, const SpriteDrawEntry
   quad.centre_y = sprite.centre[1];
   // Scale, then rotate about the centre, then move the centre to where the
   // unrotated image's top-left corner lands on (x, y).
-  const float c = std::cos(entry.angle);
-  const float s = std::sin(entry.angle);
+  const auto [c, s] = cos_sin(entry.angle);
   quad.m[0] = entry.scale_x * c;
   quad.m[1] = entry.scale_x * s;
   quad.m[2] = -entry.scale_y * s;

@@ -8,6 +8,22 @@
 #include "platform/clock.h"
 
 namespace {
+// Filled at run time by the library's calls. A lambda here would be worked
+// out by the compiler, exactly, and the calls differ from that in the last
+// bit for some degrees.
+RtWholeDegrees whole_degrees() {
+  RtWholeDegrees table{};
+  for (int d = 0; d < 360; ++d) {
+    table.cos[d] = std::cos(d * kRtDegToRad);
+    table.sin[d] = std::sin(d * kRtDegToRad);
+  }
+  return table;
+}
+}  // namespace
+
+const RtWholeDegrees rt_whole_degrees = whole_degrees();
+
+namespace {
 constexpr int kTable = 17;
 constexpr std::uint32_t kSeedFactor = 1403630843u;
 

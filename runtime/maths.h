@@ -10,10 +10,30 @@ inline constexpr double kRtDegToRad = static_cast<double>(kRtDegToRadLong);
 inline constexpr float kRtDegToRadFloat = static_cast<float>(kRtDegToRad);
 inline constexpr double kRtPi = 3.14159265358979323846;
 
+// Cosines and sines of the whole degrees 0 … 359, filled by the same calls
+// as below at load, so a lookup gives the very bits of the call. Most of the
+// game's directions are whole degrees (random ones, turning steps), and
+// explosions move thousands of particles by them each frame.
+struct RtWholeDegrees {
+  double cos[360];
+  double sin[360];
+};
+extern const RtWholeDegrees rt_whole_degrees;
+
+inline bool rt_whole_degree(double degrees, int* whole) {
+  // -0 is left to the call: its sine keeps the sign.
+  if (!(degrees >= 0 && degrees < 360) || std::signbit(degrees)) return false;
+  *whole = static_cast<int>(degrees);
+  return *whole == degrees;
+}
 inline double rt_cos_deg(double degrees) {
+  int whole;
+  if (rt_whole_degree(degrees, &whole)) return rt_whole_degrees.cos[whole];
   return std::cos(degrees * kRtDegToRad);
 }
 inline double rt_sin_deg(double degrees) {
+  int whole;
+  if (rt_whole_degree(degrees, &whole)) return rt_whole_degrees.sin[whole];
   return std::sin(degrees * kRtDegToRad);
 }
 // Radians to degrees, in the order of operations the bearings rely on.

@@ -133,6 +133,37 @@ TEST_F(Collide, OtherModesKeepTheBoxWhileThePositionStays) {
   EXPECT_EQ(eng_sprite_collide(a, 1, 0, dot, 20, 20, 7), 0) << "a new position, a new box";
 }
 
+// A shot is tested against every enemy from one place: on either side of
+// the test, the box follows each change of the sprite between two tests at
+// the same positions in one frame.
+TEST_F(Collide, BoxFollowsEveryChangeOfTheSpriteAtTheSamePlace) {
+  const std::function<void(EngHandle)> changes[] = {
+      [](EngHandle) {},
+      [](EngHandle s) { eng_sprite_set_scale(s, 150, 150); },
+      [](EngHandle s) { eng_sprite_move_hotspot_x(s, 2); },
+      [](EngHandle s) { eng_sprite_move_hotspot_y(s, -3); },
+      [](EngHandle s) { eng_sprite_set_angle(s, 30); },
+      [](EngHandle s) { eng_sprite_set_frames(s, 2, 0, 4, 8); },
+  };
+  const std::array<int, 4> expected[] = {
+      {100, 100, 108, 108}, {100, 100, 112, 112}, {99, 100, 111, 112},
+      {99, 102, 111, 114},  {95, 97, 111, 114},   {97, 99, 109, 113},
+  };
+  for (bool first : {true, false}) {
+    SCOPED_TRACE(first ? "first side" : "second side");
+    const EngHandle moved = solid_sprite(8, 8, kOpaque);
+    const EngHandle other = solid_sprite(8, 8, kOpaque);
+    for (std::size_t i = 0; i < std::size(changes); ++i) {
+      changes[i](moved);
+      if (first)
+        eng_sprite_collide(moved, 100, 100, other, 0, 0, 3);
+      else
+        eng_sprite_collide(other, 0, 0, moved, 100, 100, 3);
+      EXPECT_EQ(box(moved), expected[i]) << "after change " << i;
+    }
+  }
+}
+
 TEST_F(Collide, PixelTestsFailWhileTheDeviceIsUnusable) {
   const EngHandle a = solid_sprite(8, 8, kOpaque);
   const EngHandle b = solid_sprite(8, 8, kOpaque);

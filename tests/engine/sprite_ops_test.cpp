@@ -1,6 +1,9 @@
 // Sprite operations: handles, the list position of new sprites, the setters
 // and the draw queue's copy of the sprite state.
 #include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <vector>
 
 #include "tests/engine/sprite_test_fixture.h"
 
@@ -117,6 +120,23 @@ TEST_F(SpriteOps, AnglesUseTheEnginesDegreeFactor) {
   g_engine.screen.frame_time = 0.5f;
   eng_sprite_turn(s, 2);
   EXPECT_FLOAT_EQ(record(s).angle, (90.0f + 2 * 60 * 0.5f) * 0.01745299994945526f);
+}
+
+// Entries in a row reuse the last angle's cosine and sine: -0 after 0, NaN
+// and a return to an earlier angle still give each entry its own quad.
+TEST_F(SpriteOps, EachEntrysQuadTurnsByItsOwnAngle) {
+  const SpriteRecord& r = record(eng_sprite_create(solid_texture(4, 4, 0xFFFFFFFF)));
+  SpriteDrawEntry entry{};
+  entry.scale_x = 1.5f;
+  entry.scale_y = 0.5f;
+  const std::vector<float> angles = {0.0f, -0.0f, 0.3f, 0.3f, NAN, NAN, 0.0f, -0.3f, 0.3f};
+  for (float angle : angles) {
+    entry.angle = angle;
+    const PlatQuad quad = eng_sprite_entry_quad(r, entry);
+    const float c = std::cos(angle), s = std::sin(angle);
+    const float turn[4] = {1.5f * c, 1.5f * s, -0.5f * s, 0.5f * c};
+    EXPECT_EQ(std::memcmp(quad.m, turn, sizeof turn), 0) << "angle " << angle;
+  }
 }
 
 TEST_F(SpriteOps, FramesAreCountedRowByRow) {

@@ -7,8 +7,10 @@
 #include <climits>
 #include <cmath>
 #include <cstdlib>
+#include <cstring>
 #include <ctime>
 #include <string>
+#include <vector>
 
 #include "platform/clock.h"
 #include "runtime/maths.h"
@@ -151,6 +153,18 @@ TEST(FloatTest, SignTruncAndConversions) {
   EXPECT_EQ(rt_pow(3.0f, 2.0f), 9.0f);
   EXPECT_FLOAT_EQ(rt_pow(2.0f, 0.5f), 1.41421356f);
   EXPECT_FLOAT_EQ(rt_pow(-1.5f, 2.0f), 2.25f);
+}
+
+// Whole degrees come from a table, the rest from the call; both give the
+// call's bits, the sign of -0's sine and NaN for infinities included.
+TEST(FloatTest, CosineAndSineOfDegreesHaveTheCallsBits) {
+  std::vector<double> angles = {-0.0, 359.5, 360.0, -1.0, 0.25, 1e300, -1e300, INFINITY, NAN};
+  for (int d = 0; d < 360; ++d) angles.push_back(d);
+  const auto same = [](double a, double b) { return std::memcmp(&a, &b, sizeof a) == 0; };
+  for (double d : angles) {
+    EXPECT_TRUE(same(rt_cos_deg(d), std::cos(d * kRtDegToRad))) << d;
+    EXPECT_TRUE(same(rt_sin_deg(d), std::sin(d * kRtDegToRad))) << d;
+  }
 }
 
 TEST(DateTest, ValidityRules) {
