@@ -2,9 +2,9 @@
 // solid pixels of both sprites (or of one against the other's box) in the
 // region where the boxes overlap.
 #include <algorithm>
+#include <bit>
 #include <cmath>
 #include <cstdint>
-#include <cstring>
 
 #include "engine/objects_internal.h"
 #include "engine/state_internal.h"
@@ -59,8 +59,9 @@ Box transformed_box(const SpriteRecord& sprite, int x, int y) {
 // by every input, so a hit is the very box the sums would give.
 struct BoxInputs {
   int w, h;
-  float cx, cy, sx, sy, angle;
+  std::uint32_t cx, cy, sx, sy, angle;  // the floats' bits
   int x, y;
+  bool operator==(const BoxInputs&) const = default;
 };
 struct RememberedBox {
   BoxInputs inputs;
@@ -72,10 +73,17 @@ RememberedBox g_boxes[2] = {};
 Box remembered_box(const SpriteRecord& sprite, int x, int y, RememberedBox& last) {
   int w, h;
   sprite_size(sprite, &w, &h);
-  const BoxInputs inputs{
-      w, h, sprite.centre[0], sprite.centre[1], sprite.scale[0], sprite.scale[1], sprite.angle,
-      x, y};
-  if (last.valid && std::memcmp(&last.inputs, &inputs, sizeof inputs) == 0) return last.box;
+  const auto bits = [](float v) { return std::bit_cast<std::uint32_t>(v); };
+  const BoxInputs inputs{w,
+                         h,
+                         bits(sprite.centre[0]),
+                         bits(sprite.centre[1]),
+                         bits(sprite.scale[0]),
+                         bits(sprite.scale[1]),
+                         bits(sprite.angle),
+                         x,
+                         y};
+  if (last.valid && last.inputs == inputs) return last.box;
   last = {inputs, transformed_box(sprite, x, y), true};
   return last.box;
 }
