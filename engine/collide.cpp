@@ -54,54 +54,33 @@ Box transformed_box(const SpriteRecord& sprite, int x, int y) {
   return {box.left + shift_x, box.top + shift_y, box.right + shift_x, box.bottom + shift_y};
 }
 
-// The box worked out last for each side of a test. A shot is tested against
-// every enemy from the same place, so one side of most tests repeats; keyed
-// by every input, so a hit is the very box the sums would give.
-struct BoxInputs {
-  int w, h;
-  std::uint32_t cx, cy, sx, sy, angle;  // the floats' bits
-  int x, y;
-  bool operator==(const BoxInputs&) const = default;
-};
-struct RememberedBox {
-  BoxInputs inputs;
-  Box box;
-  bool valid;
-};
-RememberedBox g_boxes[2] = {};
-
-Box remembered_box(const SpriteRecord& sprite, int x, int y, RememberedBox& last) {
+// The box of the last test stays with the sprite. A shot is tested against
+// every enemy from the same place, so it is mostly asked for again.
+Box store_box(SpriteRecord& sprite, int x, int y) {
   int w, h;
   sprite_size(sprite, &w, &h);
   const auto bits = [](float v) { return std::bit_cast<std::uint32_t>(v); };
-  const BoxInputs inputs{w,
-                         h,
-                         bits(sprite.centre[0]),
-                         bits(sprite.centre[1]),
-                         bits(sprite.scale[0]),
-                         bits(sprite.scale[1]),
-                         bits(sprite.angle),
-                         x,
-                         y};
-  if (last.valid && last.inputs == inputs) return last.box;
-  last = {inputs, transformed_box(sprite, x, y), true};
-  return last.box;
-}
-
-Box store_box(SpriteRecord& sprite, int x, int y, RememberedBox& last) {
-  const Box box = remembered_box(sprite, x, y, last);
+  const CollisionBoxInputs inputs{w,
+                                  h,
+                                  {bits(sprite.centre[0]), bits(sprite.centre[1])},
+                                  {bits(sprite.scale[0]), bits(sprite.scale[1])},
+                                  bits(sprite.angle),
+                                  x,
+                                  y};
   SpriteCollision& collision = sprite.collision;
-  collision.box[0] = box.left;
-  collision.box[1] = box.top;
-  collision.box[2] = box.right;
-  collision.box[3] = box.bottom;
-  collision.cached_angle = sprite.angle;
-  collision.cached_x = x;
-  collision.cached_y = y;
-  return box;
+  if (!collision.box_known || !(collision.box_inputs == inputs)) {
+    const Box box = transformed_box(sprite, x, y);
+    collision.box[0] = box.left;
+    collision.box[1] = box.top;
+    collision.box[2] = box.right;
+    collision.box[3] = box.bottom;
+    collision.box_inputs = inputs;
+    collision.box_known = 1;
+  }
+  return {collision.box[0], collision.box[1], collision.box[2], collision.box[3]};
 }
 
-Box box_for_mode(SpriteRecord& sprite, int x, int y, int mode, RememberedBox& last) {
+Box box_for_mode(SpriteRecord& sprite, int x, int y, int mode) {
   if (mode == kTextureOnBox) {
     int w, h;
     sprite_size(sprite, &w, &h);
@@ -112,9 +91,9 @@ Box box_for_mode(SpriteRecord& sprite, int x, int y, int mode, RememberedBox& la
   }
   const SpriteCollision& collision = sprite.collision;
   const bool reuse = mode != kPixelsOnBox && mode != kPixelsOnPixels && collision.cache_valid &&
-                     collision.cached_x == x && collision.cached_y == y;
+                     collision.box_inputs.x == x && collision.box_inputs.y == y;
   if (reuse) return {collision.box[0], collision.box[1], collision.box[2], collision.box[3]};
-  return store_box(sprite, x, y, last);
+  return store_box(sprite, x, y);
 }
 
 // The part of `other` inside `own`, in own's box coordinates.
@@ -184,8 +163,8 @@ int eng_sprite_collide(EngHandle a, int xa, int ya, EngHandle b, int xb, int yb,
   if (!sprite_a || !sprite_b) return 0;
   // Each box is kept apart from the records, so a sprite tested against
   // itself at another position keeps both boxes.
-  const Box box_a = box_for_mode(*sprite_a, xa, ya, mode, g_boxes[0]);
-  const Box box_b = box_for_mode(*sprite_b, xb, yb, mode, g_boxes[1]);
+  const Box box_a = box_for_mode(*sprite_a, xa, ya, mode);
+  const Box box_b = box_for_mode(*sprite_b, xb, yb, mode);
   if (!overlapping(box_a, box_b)) return 0;
   const Box region_a = region_in(box_a, box_b);
   if (mode == kTextureOnBox) {

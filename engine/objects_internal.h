@@ -38,15 +38,25 @@ struct TextureRecord {
 
 struct SpriteDrawEntry;
 
+// What a collision box is worked out from, the floats by their bits: the
+// same inputs give the same box.
+struct CollisionBoxInputs {
+  std::int32_t width, height;
+  std::uint32_t centre[2], scale[2], angle;
+  std::int32_t x, y;
+  bool operator==(const CollisionBoxInputs&) const = default;
+};
+
 // Per-sprite collision state: the CPU picture of the sprite as last rendered
-// for a test, and the bounding box of the last tested position.
+// for a test, and the bounding box of the last tested position with what it
+// was worked out from.
 struct SpriteCollision {
   std::uint32_t* picture;  // main heap, picture_width × picture_height
   std::int32_t picture_width, picture_height;
   std::int32_t picture_capacity;  // texels allocated
   std::int32_t box[4];            // left, top, right, bottom
-  float cached_angle;
-  std::int32_t cached_x, cached_y;
+  CollisionBoxInputs box_inputs;
+  std::int32_t box_known;    // box and box_inputs have been set
   std::int32_t cache_valid;  // picture rendered since this sprite's last pass
 };
 

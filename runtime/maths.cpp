@@ -19,11 +19,7 @@ RtWholeDegrees whole_degrees() {
   }
   return table;
 }
-}  // namespace
 
-const RtWholeDegrees rt_whole_degrees = whole_degrees();
-
-namespace {
 constexpr int kTable = 17;
 constexpr std::uint32_t kSeedFactor = 1403630843u;
 
@@ -75,6 +71,8 @@ bool is_valid_date(std::int32_t year, std::int32_t month, std::int32_t day, std:
   return day >= 1 && day <= 31 && month >= 1 && month <= 12 && year > 0;
 }
 }  // namespace
+
+const RtWholeDegrees rt_whole_degrees = whole_degrees();
 
 std::int32_t rt_random(std::int32_t max) {
   if (!g_random.seeded) seed_automatically();

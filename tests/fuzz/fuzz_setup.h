@@ -3,9 +3,9 @@
 #pragma once
 #include <cstddef>
 #include <cstdint>
-#include <cstdlib>
 #include <cstring>
 
+#include "image/bmp_read.h"
 #include "image/image.h"
 #include "image/png_decoder.h"
 #include "platform/log.h"
@@ -26,27 +26,21 @@ inline void fuzz_image_library() {
 // and that is larger than the cap. A few bytes can declare a gigabyte, and
 // its mere allocation under AddressSanitizer costs milliseconds; such inputs
 // spend the run's time on what every size shares, so the targets skip them.
-// Sides beyond the library's limit are kept: their rejection is cheap and
-// worth reaching.
+// Sides the library rejects are kept: their rejection is cheap and worth
+// reaching.
 inline bool fuzz_declares_huge_picture(const std::uint8_t* data, std::size_t size) {
   constexpr std::int64_t kMaxSide = 32767;
   constexpr std::int64_t kMaxPixels = std::int64_t{1} << 20;  // 16x the game's largest
-  const auto be32 = [&](std::size_t at) {
-    return std::int64_t{data[at]} << 24 | data[at + 1] << 16 | data[at + 2] << 8 | data[at + 3];
-  };
-  const auto le32 = [&](std::size_t at) {
-    return static_cast<std::int32_t>(std::uint32_t{data[at]} | std::uint32_t{data[at + 1]} << 8 |
-                                     std::uint32_t{data[at + 2]} << 16 |
-                                     std::uint32_t{data[at + 3]} << 24);
-  };
-  std::int64_t width = 0, height = 0;
   if (size >= 24 && std::memcmp(data, "\x89PNG", 4) == 0) {
-    width = be32(16);
-    height = be32(20);
-  } else if (size >= 26 && data[0] == 'B' && data[1] == 'M') {
-    const bool core = le32(14) == 12;  // the old header's sides are 16 bits
-    width = core ? data[18] | data[19] << 8 : std::abs(std::int64_t{le32(18)});
-    height = core ? data[20] | data[21] << 8 : std::abs(std::int64_t{le32(22)});
+    // The header chunk comes first; its sides are big-endian.
+    const auto be32 = [&](std::size_t at) {
+      return std::int64_t{data[at]} << 24 | data[at + 1] << 16 | data[at + 2] << 8 | data[at + 3];
+    };
+    const std::int64_t width = be32(16), height = be32(20);
+    return width <= kMaxSide && height <= kMaxSide && width * height > kMaxPixels;
   }
-  return width <= kMaxSide && height <= kMaxSide && width * height > kMaxPixels;
+  ImgDibInfo info;
+  return size >= 2 && data[0] == 'B' && data[1] == 'M' &&
+         img_dib_parse({data, size}, 14, false, &info) &&
+         std::int64_t{info.width} * info.height > kMaxPixels;
 }
