@@ -225,14 +225,20 @@ bool plat_audio_buffer_lock(PlatAudioBuffer* buffer, std::uint32_t offset, std::
   std::uint32_t n = std::min(bytes, s->size - offset);
   bool playing = std::any_of(st.buffers.begin(), st.buffers.end(),
                              [s](PlatAudioBuffer* o) { return o->samples == s && o->playing; });
-  PlatAudioLock l{offset, n, nullptr};
-  if (playing) {
+  PlatAudioLock l{offset, n, nullptr, false};
+  if (offset >= s->filled) {
+    // Past the filled mark the mixer reads nothing until it is moved: the
+    // samples go in place, and what is filled plays on meanwhile. A copy
+    // here would read and write every fresh page twice.
+    *region = s->bytes + offset;
+  } else if (playing) {
     l.copy.reset(new (std::nothrow) std::uint8_t[n]);
     if (!l.copy) return false;
     std::memcpy(l.copy.get(), s->bytes + offset, n);
     *region = l.copy.get();
   } else {
     ++s->direct_locks;
+    l.silences = true;
     *region = s->bytes + offset;
   }
   *region_bytes = n;
@@ -252,7 +258,7 @@ bool plat_audio_buffer_unlock(PlatAudioBuffer* buffer, void* region, std::uint32
     std::uint32_t n = std::min(region_bytes, it->bytes);
     if (it->copy)
       std::memcpy(s->bytes + it->offset, it->copy.get(), n);
-    else
+    else if (it->silences)
       --s->direct_locks;
     s->locks.erase(it);
     return true;

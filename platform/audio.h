@@ -60,6 +60,8 @@ void plat_audio_buffer_release(PlatAudioBuffer* buffer);
 
 // Locks bytes from offset (cut at the end of the buffer) for writing; the
 // region holds the current samples. Unlock with the same pointer and length.
+// While a lock that starts before the filled mark (below) is held, the
+// samples play on from a copy, or as silence if they were not playing.
 bool plat_audio_buffer_lock(PlatAudioBuffer* buffer, std::uint32_t offset, std::uint32_t bytes,
                             void** region, std::uint32_t* region_bytes);
 bool plat_audio_buffer_unlock(PlatAudioBuffer* buffer, void* region, std::uint32_t region_bytes);

@@ -12,6 +12,7 @@ struct PlatAudioLock {
   std::uint32_t offset;
   std::uint32_t bytes;
   std::unique_ptr<std::uint8_t[]> copy;
+  bool silences;  // a lock in place that the mixer plays as silence
 };
 
 // Sample memory, shared by a buffer and its duplicates.

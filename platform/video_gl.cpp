@@ -313,12 +313,10 @@ void gl_warm_up(GlVideo* g) {
   }
   f.overlay = {{0, 0, 1, 1, 0}, {0, 0, 2, 2, 0}};
   gl_draw_frame(g, f);
-  // Both present blits, into the window's back buffer, which the first
+  // Both kinds of present, into the window's back buffer, which the first
   // present covers again before it is shown.
-  glBindFramebuffer(GL_READ_FRAMEBUFFER, g->fbo);
-  glBindFramebuffer(GL_DRAW_FRAMEBUFFER, 0);
-  glBlitFramebuffer(0, 0, 1, 1, 0, 0, 1, 1, GL_COLOR_BUFFER_BIT, GL_NEAREST);
-  glBlitFramebuffer(0, 0, 2, 2, 0, 0, 3, 3, GL_COLOR_BUFFER_BIT, GL_LINEAR);
+  gl_present_draw(g, 0, 0, 1, 1, false);
+  gl_present_draw(g, 0, 0, 3, 3, true);
   gl_bind_back_buffer(g);
   glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
   gl_texture_scratch_end(g);

@@ -95,13 +95,17 @@ struct GlVideo : PlatVideo {
   // Used on the render thread only.
   std::vector<GLuint> names;  // texture names by slot; 0: none
   bool paced = false;         // vsync asked for but the swap does not wait
-  // The back buffer: colour without alpha (destination alpha reads as 1)
-  // and a depth buffer, kept across presents for read-back.
-  GLuint fbo = 0, color_rb = 0, depth_rb = 0;
+  // The back buffer: colour without alpha (destination alpha reads as 1),
+  // a texture so the present can sample it, and a depth buffer, kept across
+  // presents for read-back.
+  GLuint fbo = 0, color_texture = 0, depth_rb = 0;
   GLuint sprite_program = 0, point_vao = 0, point_vbo = 0;
   GLuint box_vao = 0, box_vbo = 0, box_ebo = 0;
   GLuint overlay_program = 0, overlay_vao = 0, overlay_vbo = 0;
-  int index_capacity = 0;  // boxes the index buffer covers
+  GLuint present_program = 0, present_vao = 0;
+  GLint present_map = -1;       // the present's window-to-texel mapping
+  bool present_linear = false;  // the colour texture's filter is linear
+  int index_capacity = 0;       // boxes the index buffer covers
   std::vector<std::uint32_t> scratch;
 };
 
@@ -148,11 +152,15 @@ bool gl_create_programs(GlVideo* g);
 // the back buffer cannot be made.
 bool gl_create_targets(GlVideo* g);
 // On the render thread: draws each kind of quad, the overlay and both
-// present blits once, off-picture, so the driver compiles them now rather
-// than during the first frame.
+// kinds of present once, off-picture, so the driver compiles them now
+// rather than during the first frame.
 void gl_warm_up(GlVideo* g);
 void gl_delete_objects(GlVideo* g);
 void gl_bind_back_buffer(GlVideo* g);
+// On the render thread: draws the back buffer into the rectangle (x, y,
+// width, height) of the window's drawable (y from the bottom), sampled
+// nearest or linear.
+void gl_present_draw(GlVideo* g, int x, int y, int width, int height, bool linear);
 // On the render thread: shows the back buffer in a drawable of dw × dh
 // and paces to refresh_hz.
 void gl_present_now(GlVideo* g, int dw, int dh, int refresh_hz);

@@ -69,6 +69,21 @@ in vec4 v_color;
 out vec4 o_color;
 void main() { o_color = v_color; })";
 
+// The present: one triangle over the viewport, each window pixel sampling
+// the back buffer where the viewport maps it. A driver's own blit would do
+// the same, but on a CPU driver its shaders are compiled anew at every
+// start, while a program of ours comes from the driver's shader cache.
+constexpr const char* kPresentVertex = R"(#version 330 core
+void main() {
+  gl_Position = vec4(float((gl_VertexID & 1) * 4 - 1), float((gl_VertexID & 2) * 2 - 1), 0.0, 1.0);
+})";
+
+constexpr const char* kPresentFragment = R"(#version 330 core
+uniform sampler2DRect u_tex;
+uniform vec4 u_map;
+out vec4 o_color;
+void main() { o_color = vec4(texture(u_tex, (gl_FragCoord.xy - u_map.xy) * u_map.zw).rgb, 1.0); })";
+
 // True when a shader or program built (get_iv and get_log are the shader's
 // or the program's queries); otherwise its log goes to *log.
 template <typename GetIv, typename GetLog>
@@ -119,15 +134,23 @@ void set_scale(GLuint program, int width, int height) {
 }
 
 bool create_back_buffer(GlVideo* g) {
-  glGenRenderbuffers(1, &g->color_rb);
-  glBindRenderbuffer(GL_RENDERBUFFER, g->color_rb);
-  glRenderbufferStorage(GL_RENDERBUFFER, GL_RGB8, g->width, g->height);
+  glGenTextures(1, &g->color_texture);
+  glBindTexture(GL_TEXTURE_RECTANGLE, g->color_texture);
+  glTexParameteri(GL_TEXTURE_RECTANGLE, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
+  glTexParameteri(GL_TEXTURE_RECTANGLE, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
+  glTexParameteri(GL_TEXTURE_RECTANGLE, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
+  glTexParameteri(GL_TEXTURE_RECTANGLE, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
+  glTexImage2D(GL_TEXTURE_RECTANGLE, 0, GL_RGB8, g->width, g->height, 0, GL_RGB, GL_UNSIGNED_BYTE,
+               nullptr);
+  glBindTexture(GL_TEXTURE_RECTANGLE, 0);
+  g->present_linear = false;
   glGenRenderbuffers(1, &g->depth_rb);
   glBindRenderbuffer(GL_RENDERBUFFER, g->depth_rb);
   glRenderbufferStorage(GL_RENDERBUFFER, GL_DEPTH_COMPONENT24, g->width, g->height);
   glGenFramebuffers(1, &g->fbo);
   glBindFramebuffer(GL_FRAMEBUFFER, g->fbo);
-  glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_RENDERBUFFER, g->color_rb);
+  glFramebufferTexture2D(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_RECTANGLE,
+                         g->color_texture, 0);
   glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_DEPTH_ATTACHMENT, GL_RENDERBUFFER, g->depth_rb);
   return glCheckFramebufferStatus(GL_FRAMEBUFFER) == GL_FRAMEBUFFER_COMPLETE;
 }
@@ -165,6 +188,9 @@ void create_buffers(GlVideo* g) {
   glVertexAttribPointer(0, 2, GL_FLOAT, GL_FALSE, 12, reinterpret_cast<void*>(0));
   glEnableVertexAttribArray(1);
   glVertexAttribPointer(1, GL_BGRA, GL_UNSIGNED_BYTE, GL_TRUE, 12, reinterpret_cast<void*>(8));
+  // The present reads no attributes, but a core context draws only with
+  // some vertex array bound.
+  glGenVertexArrays(1, &g->present_vao);
   glBindVertexArray(0);
 }
 
@@ -224,13 +250,17 @@ bool gl_create_programs(GlVideo* g) {
   std::string log;
   g->sprite_program = link(kSpriteVertex, kSpriteFragment, &log);
   g->overlay_program = g->sprite_program ? link(kOverlayVertex, kOverlayFragment, &log) : 0;
-  if (g->overlay_program == 0) {
+  g->present_program = g->overlay_program ? link(kPresentVertex, kPresentFragment, &log) : 0;
+  if (g->present_program == 0) {
     plat_video_set_error("shader: " + log);
     return false;
   }
   set_scale(g->sprite_program, g->width, g->height);
   glUniform1i(glGetUniformLocation(g->sprite_program, "u_tex"), 0);
   set_scale(g->overlay_program, g->width, g->height);
+  glUseProgram(g->present_program);
+  glUniform1i(glGetUniformLocation(g->present_program, "u_tex"), 0);
+  g->present_map = glGetUniformLocation(g->present_program, "u_map");
   glGetIntegerv(GL_MAX_RECTANGLE_TEXTURE_SIZE, &g->max_texture);
   GLfloat points[2] = {1, 1};
   glGetFloatv(GL_POINT_SIZE_RANGE, points);
@@ -260,13 +290,14 @@ void gl_delete_objects(GlVideo* g) {
   gl_texture_delete_all(g);
   glDeleteProgram(g->sprite_program);
   glDeleteProgram(g->overlay_program);
+  glDeleteProgram(g->present_program);
   const GLuint buffers[] = {g->point_vbo, g->box_vbo, g->box_ebo, g->overlay_vbo};
   glDeleteBuffers(4, buffers);
-  const GLuint arrays[] = {g->point_vao, g->box_vao, g->overlay_vao};
-  glDeleteVertexArrays(3, arrays);
+  const GLuint arrays[] = {g->point_vao, g->box_vao, g->overlay_vao, g->present_vao};
+  glDeleteVertexArrays(4, arrays);
   glDeleteFramebuffers(1, &g->fbo);
-  const GLuint rbs[] = {g->color_rb, g->depth_rb};
-  glDeleteRenderbuffers(2, rbs);
+  glDeleteTextures(1, &g->color_texture);
+  glDeleteRenderbuffers(1, &g->depth_rb);
 }
 
 void gl_destroy(PlatVideo* v) {
@@ -287,19 +318,39 @@ void gl_destroy(PlatVideo* v) {
   delete g;
 }
 
+void gl_present_draw(GlVideo* g, int x, int y, int width, int height, bool linear) {
+  glBindFramebuffer(GL_FRAMEBUFFER, 0);
+  glViewport(x, y, width, height);
+  glDisable(GL_DEPTH_TEST);
+  glDisable(GL_BLEND);
+  glUseProgram(g->present_program);
+  glActiveTexture(GL_TEXTURE0);
+  glBindTexture(GL_TEXTURE_RECTANGLE, g->color_texture);
+  if (linear != g->present_linear) {
+    const GLint filter = linear ? GL_LINEAR : GL_NEAREST;
+    glTexParameteri(GL_TEXTURE_RECTANGLE, GL_TEXTURE_MIN_FILTER, filter);
+    glTexParameteri(GL_TEXTURE_RECTANGLE, GL_TEXTURE_MAG_FILTER, filter);
+    g->present_linear = linear;
+  }
+  glUniform4f(g->present_map, float(x), float(y), float(g->width) / float(width),
+              float(g->height) / float(height));
+  glBindVertexArray(g->present_vao);
+  glDrawArrays(GL_TRIANGLES, 0, 3);
+  glBindVertexArray(0);
+  glBindTexture(GL_TEXTURE_RECTANGLE, 0);
+}
+
 void gl_present_now(GlVideo* g, int dw, int dh, int refresh_hz) {
-  glBindFramebuffer(GL_READ_FRAMEBUFFER, g->fbo);
-  glBindFramebuffer(GL_DRAW_FRAMEBUFFER, 0);
-  glViewport(0, 0, dw, dh);
   if (dw == g->width && dh == g->height) {
-    glBlitFramebuffer(0, 0, dw, dh, 0, 0, dw, dh, GL_COLOR_BUFFER_BIT, GL_NEAREST);
+    gl_present_draw(g, 0, 0, dw, dh, false);
   } else {
     const PlatRect r = plat_letterbox(g->width, g->height, dw, dh);
+    glBindFramebuffer(GL_FRAMEBUFFER, 0);
+    glViewport(0, 0, dw, dh);
     glClearColor(0, 0, 0, 1);
     glClear(GL_COLOR_BUFFER_BIT);
     const int y = dh - r.y - r.height;  // GL rows count from the bottom
-    glBlitFramebuffer(0, 0, g->width, g->height, r.x, y, r.x + r.width, y + r.height,
-                      GL_COLOR_BUFFER_BIT, GL_LINEAR);
+    gl_present_draw(g, r.x, y, r.width, r.height, true);
   }
   SDL_GL_SwapWindow(g->sdl);
   gl_bind_back_buffer(g);

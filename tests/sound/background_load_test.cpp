@@ -74,6 +74,39 @@ TEST_F(BackgroundLoadTest, CursorWaitsAtTheEndOfTheFilledSamples) {
   plat_audio_buffer_release(b);
 }
 
+// The decoder writes past the mark while the filled part may be playing:
+// that part plays on through the lock, started before it or during it.
+TEST_F(BackgroundLoadTest, LockPastTheFilledMarkLeavesTheFilledSamplesPlaying) {
+  const std::uint32_t frames = 2000;
+  std::vector<std::int16_t> s(frames * 2);
+  for (std::size_t i = 0; i < s.size(); ++i) s[i] = static_cast<std::int16_t>(500 + i % 2000);
+  const PlatPcmFormat format{kPlatFormatPcm,          2,      kPlatAudioRate,
+                             kPlatAudioRate * kFrame, kFrame, 16};
+  for (bool play_first : {true, false}) {
+    SCOPED_TRACE(play_first ? "playing before the lock" : "played during the lock");
+    PlatAudioBuffer* b = plat_audio_buffer_create(format, frames * kFrame);
+    ASSERT_NE(b, nullptr);
+    ASSERT_TRUE(plat_audio_buffer_set_filled(b, 0));
+    void* region = nullptr;
+    std::uint32_t n = 0;
+    ASSERT_TRUE(plat_audio_buffer_lock(b, 0, 1000 * kFrame, &region, &n));
+    std::memcpy(region, s.data(), n);
+    plat_audio_buffer_unlock(b, region, n);
+    ASSERT_TRUE(plat_audio_buffer_set_filled(b, 1000 * kFrame));
+    if (play_first) plat_audio_buffer_play(b, false);
+    ASSERT_TRUE(plat_audio_buffer_lock(b, 1000 * kFrame, 1000 * kFrame, &region, &n));
+    if (!play_first) plat_audio_buffer_play(b, false);
+    auto out = render(500);
+    EXPECT_TRUE(std::equal(s.begin(), s.begin() + 500 * 2, out.begin()));
+    std::memcpy(region, s.data() + 1000 * 2, n);
+    plat_audio_buffer_unlock(b, region, n);
+    ASSERT_TRUE(plat_audio_buffer_set_filled(b, frames * kFrame));
+    out = render(frames - 500);
+    EXPECT_TRUE(std::equal(s.begin() + 500 * 2, s.end(), out.begin()));
+    plat_audio_buffer_release(b);
+  }
+}
+
 TEST_F(BackgroundLoadTest, SoundPlayedRightAfterItsLoadIsHeardWholeAndInOrder) {
   if (!tools_present()) GTEST_SKIP() << "oggenc/oggdec (vorbis-tools) not installed";
   const int seconds = 12;  // several pieces of the worker's
