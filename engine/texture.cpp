@@ -28,14 +28,21 @@ bool readable(const ImgBitmap* bitmap) {
 }
 
 // One bitmap row (left to right) as 0xAARRGGBB texels; 24-bit pixels are
-// opaque. A 32-bit row is already in texel order, so it is one copy.
-void copy_row(const std::uint8_t* p, int bytes, int width, std::uint32_t* out) {
-  if (bytes == 4) {
+// opaque. A 32-bit row is already in texel order: one copy, made opaque in
+// the same pass unless keep_alpha (start-up copies megabytes this way).
+void copy_row(const std::uint8_t* p, int bytes, int width, bool keep_alpha, std::uint32_t* out) {
+  if (bytes == 4 && keep_alpha) {
     std::memcpy(out, p, static_cast<std::size_t>(width) * 4);
-    return;
+  } else if (bytes == 4) {
+    for (int x = 0; x < width; ++x) {
+      std::uint32_t texel;
+      std::memcpy(&texel, p + static_cast<std::size_t>(x) * 4, 4);
+      out[x] = texel | kOpaqueBlack;
+    }
+  } else {
+    for (int x = 0; x < width; ++x, p += 3)
+      out[x] = kOpaqueBlack | std::uint32_t{p[2]} << 16 | std::uint32_t{p[1]} << 8 | p[0];
   }
-  for (int x = 0; x < width; ++x, p += 3)
-    out[x] = kOpaqueBlack | std::uint32_t{p[2]} << 16 | std::uint32_t{p[1]} << 8 | p[0];
 }
 
 // Copies a bitmap into a texture of its size. flip stores the rows upside
@@ -48,9 +55,7 @@ void copy_bitmap(const ImgBitmap& bitmap, TextureRecord& texture, bool flip, boo
     std::uint32_t* out = texture.texels + static_cast<std::size_t>(row) * width;
     const std::uint8_t* in =
         bitmap.pixels + static_cast<std::size_t>(bitmap.height - 1 - y) * bitmap.pitch;
-    copy_row(in, bytes, bitmap.width, out);
-    if (!keep_alpha && bytes == 4)
-      for (std::size_t x = 0; x < width; ++x) out[x] |= kOpaqueBlack;
+    copy_row(in, bytes, bitmap.width, keep_alpha, out);
   }
 }
 
