@@ -1,13 +1,15 @@
 // Loading a compressed sound from a file may decode it on a worker thread of
 // its own: the load returns with the buffer made and the sound in the table,
 // and the worker fills the buffer a piece at a time, marking how far it has
-// got. Playing such a sound starts at once; its cursor waits wherever the
+// got, with a rest after the first seconds while the caller starts up. Playing such a sound starts at once; its cursor waits wherever the
 // decoder has not got to yet, which at hundreds of times real time it never
 // has to. Freeing the sound stops the worker first.
 #include <sys/resource.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
+#include <condition_variable>
 #include <cstring>
 #include <functional>
 #include <mutex>
@@ -22,6 +24,14 @@ namespace {
 // that a play waiting for the piece in hand waits a few milliseconds at most.
 constexpr std::uint32_t kPiece = 32u * 1024u;
 constexpr int kDecodeNice = 10;
+// Loads like this come during a program's start-up, when its window, its
+// renderer and the graphics driver want every core of a small machine; a
+// whole decode at once took one core for a fifth of a second and held back
+// the first frame. So the decoder writes a lead of a few seconds at once,
+// which covers any play meanwhile, rests until that start-up time has
+// passed, and then decodes the rest.
+constexpr std::uint32_t kLeadSeconds = 3;
+constexpr auto kStartUpRest = std::chrono::milliseconds(400);
 }  // namespace
 
 struct SndDecodeJob {
@@ -35,6 +45,9 @@ struct SndDecodeJob {
   std::mutex piece;
   std::atomic<bool> play_waiting{false};  // a play wants the piece lock next
   std::atomic<bool> cancel{false};
+  std::uint32_t lead = 0;  // bytes decoded before the rest
+  std::mutex rest;
+  std::condition_variable wake;  // ends the rest early on cancel
   std::thread thread;
 };
 
@@ -44,8 +57,15 @@ void decode_all(SndDecodeJob* job) {
   // Behind the caller's own start-up work: even at a tenth of a core the
   // decoder stays far ahead of playback.
   setpriority(PRIO_PROCESS, static_cast<id_t>(gettid()), kDecodeNice);
+  const auto rest_until = std::chrono::steady_clock::now() + kStartUpRest;
   bool more = true;  // the decoder still gives samples
   for (std::uint32_t offset = 0; offset < job->total && !job->cancel;) {
+    if (offset >= job->lead && job->lead != 0) {
+      std::unique_lock hold(job->rest);
+      job->wake.wait_until(hold, rest_until, [job] { return job->cancel.load(); });
+      job->lead = 0;
+      continue;
+    }
     // The lock is not fair: a waiting play gets it before the next piece.
     while (job->play_waiting) std::this_thread::yield();
     std::lock_guard hold(job->piece);
@@ -93,6 +113,8 @@ RtHandle snd_decode_in_background(RtHandle id, SoundDecoderState* decoder, void*
   job->decoder = decoder;
   job->memory = memory;
   job->total = static_cast<std::uint32_t>(bytes);
+  const PlatPcmFormat format = snd_pcm16_format(channels, snd_decoder_rate(decoder));
+  job->lead = format.avg_bytes_per_sec * kLeadSeconds;
   rec->decoding = job;
   job->thread = std::thread(decode_all, job);
   return handle;
@@ -113,7 +135,11 @@ void snd_decode_before_play(SoundObject* rec, const std::function<void()>& play)
 void snd_decode_end(SoundObject* rec) {
   SndDecodeJob* job = rec->decoding;
   if (!job) return;
-  job->cancel = true;
+  {
+    std::lock_guard hold(job->rest);
+    job->cancel = true;
+  }
+  job->wake.notify_all();
   job->thread.join();
   delete job;
   rec->decoding = nullptr;
