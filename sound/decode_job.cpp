@@ -1,9 +1,11 @@
 // Loading a compressed sound from a file may decode it on a worker thread of
 // its own: the load returns with the buffer made and the sound in the table,
 // and the worker fills the buffer a piece at a time, marking how far it has
-// got, with a rest after the first seconds while the caller starts up. Playing such a sound starts at once; its cursor waits wherever the
-// decoder has not got to yet, which at hundreds of times real time it never
-// has to. Freeing the sound stops the worker first.
+// got, with a rest after the first seconds while the caller starts up. Playing such a sound starts
+// at once; its cursor waits wherever the decoder has not got to yet, which at hundreds of times
+// real time it never has to. Freeing the sound stops the worker first.
+#include <pthread.h>
+#include <sched.h>
 #include <sys/resource.h>
 #include <unistd.h>
 
@@ -23,7 +25,7 @@ namespace {
 // Bytes decoded under one buffer lock: about 0.19 s of 44.1 kHz stereo, so
 // that a play waiting for the piece in hand waits a few milliseconds at most.
 constexpr std::uint32_t kPiece = 32u * 1024u;
-constexpr int kDecodeNice = 10;
+constexpr int kDecodeNice = 19;
 // Loads like this come during a program's start-up, when its window, its
 // renderer and the graphics driver want every core of a small machine; a
 // whole decode at once took one core for a fifth of a second and held back
@@ -31,7 +33,7 @@ constexpr int kDecodeNice = 10;
 // which covers any play meanwhile, rests until that start-up time has
 // passed, and then decodes the rest.
 constexpr std::uint32_t kLeadSeconds = 3;
-constexpr auto kStartUpRest = std::chrono::milliseconds(400);
+constexpr auto kStartUpRest = std::chrono::milliseconds(300);
 }  // namespace
 
 struct SndDecodeJob {
@@ -45,6 +47,7 @@ struct SndDecodeJob {
   std::mutex piece;
   std::atomic<bool> play_waiting{false};  // a play wants the piece lock next
   std::atomic<bool> cancel{false};
+  std::atomic<bool> finished{false};
   std::uint32_t lead = 0;  // bytes decoded before the rest
   std::mutex rest;
   std::condition_variable wake;  // ends the rest early on cancel
@@ -54,8 +57,8 @@ struct SndDecodeJob {
 namespace {
 
 void decode_all(SndDecodeJob* job) {
-  // Behind the caller's own start-up work: even at a tenth of a core the
-  // decoder stays far ahead of playback.
+  // Behind the caller's own start-up work: even at a small share of a core
+  // the decoder stays far ahead of playback.
   setpriority(PRIO_PROCESS, static_cast<id_t>(gettid()), kDecodeNice);
   const auto rest_until = std::chrono::steady_clock::now() + kStartUpRest;
   bool more = true;  // the decoder still gives samples
@@ -64,6 +67,11 @@ void decode_all(SndDecodeJob* job) {
       std::unique_lock hold(job->rest);
       job->wake.wait_until(hold, rest_until, [job] { return job->cancel.load(); });
       job->lead = 0;
+      // The rest decodes only on time no other thread wants, so a running
+      // game's frames never wait for it; a game leaves plenty (its frames
+      // wait for the display).
+      sched_param idle{};
+      pthread_setschedparam(pthread_self(), SCHED_IDLE, &idle);
       continue;
     }
     // The lock is not fair: a waiting play gets it before the next piece.
@@ -86,6 +94,7 @@ void decode_all(SndDecodeJob* job) {
   rt_heap_free(rt_heap_main(), job->memory);
   job->decoder = nullptr;
   job->memory = nullptr;
+  job->finished = true;
 }
 
 }  // namespace
@@ -143,4 +152,9 @@ void snd_decode_end(SoundObject* rec) {
   job->thread.join();
   delete job;
   rec->decoding = nullptr;
+}
+
+bool snd_is_decoding(RtHandle id) {
+  const SoundObject* rec = snd_object(id);
+  return rec && rec->decoding && !rec->decoding->finished;
 }

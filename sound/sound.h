@@ -64,6 +64,8 @@ RtHandle snd_load_file(RtHandle id, const char* path, std::uint32_t flags);
 // cursor waiting wherever decoding has not got to, and freeing it stops the
 // worker. Off (the default), the load returns with everything decoded.
 void snd_set_background_loads(bool on);
+// True while such a worker is still decoding the sound.
+bool snd_is_decoding(RtHandle id);
 RtHandle snd_catch_memory(RtHandle id, const void* memory, std::uint32_t size);
 RtHandle snd_catch(RtHandle id, const void* memory, std::uint32_t size, std::uint32_t flags);
 RtHandle snd_play(RtHandle id, std::uint32_t flags, int volume);
