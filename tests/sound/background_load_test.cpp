@@ -26,6 +26,17 @@ std::vector<std::int16_t> without_silence(const std::vector<std::int16_t>& s) {
   return out;
 }
 
+// Stereo 16-bit samples that rise from `base` and wrap every `period`.
+std::vector<std::int16_t> ramp(std::uint32_t frames, int base, int period) {
+  std::vector<std::int16_t> s(frames * 2);
+  for (std::size_t i = 0; i < s.size(); ++i)
+    s[i] = static_cast<std::int16_t>(base + static_cast<int>(i % std::size_t(period)));
+  return s;
+}
+
+constexpr PlatPcmFormat kStereo16{kPlatFormatPcm,         2,      kPlatAudioRate,
+                                  kPlatAudioRate* kFrame, kFrame, 16};
+
 class BackgroundLoadTest : public ManualSound {
  protected:
   void TearDown() override {
@@ -38,11 +49,8 @@ class BackgroundLoadTest : public ManualSound {
 
 TEST_F(BackgroundLoadTest, CursorWaitsAtTheEndOfTheFilledSamples) {
   const std::uint32_t frames = 4000;
-  std::vector<std::int16_t> s(frames * 2);
-  for (std::size_t i = 0; i < s.size(); ++i) s[i] = static_cast<std::int16_t>(1000 + i % 3000);
-  const PlatPcmFormat format{kPlatFormatPcm,          2,      kPlatAudioRate,
-                             kPlatAudioRate * kFrame, kFrame, 16};
-  PlatAudioBuffer* b = plat_audio_buffer_create(format, frames * kFrame);
+  const std::vector<std::int16_t> s = ramp(frames, 1000, 3000);
+  PlatAudioBuffer* b = plat_audio_buffer_create(kStereo16, frames * kFrame);
   ASSERT_NE(b, nullptr);
   void* region = nullptr;
   std::uint32_t n = 0;
@@ -80,13 +88,10 @@ TEST_F(BackgroundLoadTest, CursorWaitsAtTheEndOfTheFilledSamples) {
 // that part plays on through the lock, started before it or during it.
 TEST_F(BackgroundLoadTest, LockPastTheFilledMarkLeavesTheFilledSamplesPlaying) {
   const std::uint32_t frames = 2000;
-  std::vector<std::int16_t> s(frames * 2);
-  for (std::size_t i = 0; i < s.size(); ++i) s[i] = static_cast<std::int16_t>(500 + i % 2000);
-  const PlatPcmFormat format{kPlatFormatPcm,          2,      kPlatAudioRate,
-                             kPlatAudioRate * kFrame, kFrame, 16};
+  const std::vector<std::int16_t> s = ramp(frames, 500, 2000);
   for (bool play_first : {true, false}) {
     SCOPED_TRACE(play_first ? "playing before the lock" : "played during the lock");
-    PlatAudioBuffer* b = plat_audio_buffer_create(format, frames * kFrame);
+    PlatAudioBuffer* b = plat_audio_buffer_create(kStereo16, frames * kFrame);
     ASSERT_NE(b, nullptr);
     ASSERT_TRUE(plat_audio_buffer_set_filled(b, 0));
     void* region = nullptr;
