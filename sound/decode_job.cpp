@@ -1,9 +1,10 @@
 // Loading a compressed sound from a file may decode it on a worker thread of
 // its own: the load returns with the buffer made and the sound in the table,
 // and the worker fills the buffer a piece at a time, marking how far it has
-// got, with a rest after the first seconds while the caller starts up. Playing such a sound starts
-// at once; its cursor waits wherever the decoder has not got to yet, which at hundreds of times
-// real time it never has to. Freeing the sound stops the worker first.
+// got, with a rest after the first seconds while the caller starts up.
+// Playing such a sound starts at once; its cursor waits wherever the decoder
+// has not got to yet, which at hundreds of times real time it never has to.
+// Freeing the sound stops the worker first.
 #include <pthread.h>
 #include <sched.h>
 #include <sys/resource.h>
