@@ -54,6 +54,10 @@ Box transformed_box(const SpriteRecord& sprite, int x, int y) {
   return {box.left + shift_x, box.top + shift_y, box.right + shift_x, box.bottom + shift_y};
 }
 
+Box stored_box(const SpriteCollision& collision) {
+  return {collision.box[0], collision.box[1], collision.box[2], collision.box[3]};
+}
+
 // The box of the last test stays with the sprite. A shot is tested against
 // every enemy from the same place, so it is mostly asked for again.
 Box store_box(SpriteRecord& sprite, int x, int y) {
@@ -77,7 +81,7 @@ Box store_box(SpriteRecord& sprite, int x, int y) {
     collision.box_inputs = inputs;
     collision.box_known = 1;
   }
-  return {collision.box[0], collision.box[1], collision.box[2], collision.box[3]};
+  return stored_box(collision);
 }
 
 Box box_for_mode(SpriteRecord& sprite, int x, int y, int mode) {
@@ -92,7 +96,7 @@ Box box_for_mode(SpriteRecord& sprite, int x, int y, int mode) {
   const SpriteCollision& collision = sprite.collision;
   const bool reuse = mode != kPixelsOnBox && mode != kPixelsOnPixels && collision.cache_valid &&
                      collision.box_inputs.x == x && collision.box_inputs.y == y;
-  if (reuse) return {collision.box[0], collision.box[1], collision.box[2], collision.box[3]};
+  if (reuse) return stored_box(collision);
   return store_box(sprite, x, y);
 }
 

@@ -62,12 +62,13 @@ void decode_all(SndDecodeJob* job) {
   // the decoder stays far ahead of playback.
   setpriority(PRIO_PROCESS, static_cast<id_t>(gettid()), kDecodeNice);
   const auto rest_until = std::chrono::steady_clock::now() + kStartUpRest;
-  bool more = true;  // the decoder still gives samples
+  bool more = true;              // the decoder still gives samples
+  bool rested = job->lead == 0;  // the rest after the lead is over (or none)
   for (std::uint32_t offset = 0; offset < job->total && !job->cancel;) {
-    if (offset >= job->lead && job->lead != 0) {
+    if (!rested && offset >= job->lead) {
       std::unique_lock hold(job->rest);
       job->wake.wait_until(hold, rest_until, [job] { return job->cancel.load(); });
-      job->lead = 0;
+      rested = true;
       // The rest decodes only on time no other thread wants, so a running
       // game's frames never wait for it; a game leaves plenty (its frames
       // wait for the display).
