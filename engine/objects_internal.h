@@ -34,6 +34,9 @@ struct TextureRecord {
   // device holds the same texels and gives them back on demand.
   std::uint32_t* texels;
   std::int32_t copy_held;  // brought back once: the copy stays from then on
+  // Known to hold no opaque black texel, so keying black changes nothing
+  // (set by the copies that look, and by keying black itself).
+  std::int32_t black_free;
 };
 
 struct SpriteDrawEntry;

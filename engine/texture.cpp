@@ -9,6 +9,7 @@
 #include "engine/objects_internal.h"
 #include "engine/state_internal.h"
 #include "image/image.h"
+#include "platform/heap_tuning.h"
 #include "runtime/heap.h"
 #include "runtime/lists.h"
 #include "runtime/strings.h"
@@ -30,11 +31,27 @@ bool readable(const ImgBitmap* bitmap) {
 // One bitmap row (left to right) as 0xAARRGGBB texels; 24-bit pixels are
 // opaque. A 32-bit row is already in texel order: one copy, made opaque in
 // the same pass unless keep_alpha (start-up copies megabytes this way).
-void copy_row(const std::uint8_t* p, int bytes, int width, bool keep_alpha, std::uint32_t* out) {
+// True when the row holds opaque black, which a sprite made from the
+// texture keys away: looked for here, while the row is at hand.
+bool copy_row(const std::uint8_t* p, int bytes, int width, bool keep_alpha, std::uint32_t* out) {
+  // In blocks of a fixed count, which the compiler makes vector code of.
+  constexpr int kBlock = 8;
+  const int blocks = bytes == 4 ? width / kBlock * kBlock : 0;
+  std::uint32_t black = 0;
   if (bytes == 4 && keep_alpha) {
     std::memcpy(out, p, static_cast<std::size_t>(width) * 4);
+    for (int x = 0; x < blocks; x += kBlock)
+      for (int k = x; k < x + kBlock; ++k) black |= out[k] == kOpaqueBlack;
   } else if (bytes == 4) {
-    for (int x = 0; x < width; ++x) {
+    for (int x = 0; x < blocks; x += kBlock) {
+      std::uint32_t block[kBlock];  // a copy of its own cannot overlap out
+      std::memcpy(block, p + static_cast<std::size_t>(x) * 4, sizeof block);
+      for (int k = 0; k < kBlock; ++k) {
+        out[x + k] = block[k] | kOpaqueBlack;
+        black |= out[x + k] == kOpaqueBlack;
+      }
+    }
+    for (int x = blocks; x < width; ++x) {
       std::uint32_t texel;
       std::memcpy(&texel, p + static_cast<std::size_t>(x) * 4, 4);
       out[x] = texel | kOpaqueBlack;
@@ -43,6 +60,8 @@ void copy_row(const std::uint8_t* p, int bytes, int width, bool keep_alpha, std:
     for (int x = 0; x < width; ++x, p += 3)
       out[x] = kOpaqueBlack | std::uint32_t{p[2]} << 16 | std::uint32_t{p[1]} << 8 | p[0];
   }
+  for (int x = blocks; x < width; ++x) black |= out[x] == kOpaqueBlack;
+  return black != 0;
 }
 
 // Copies a bitmap into a texture of its size. flip stores the rows upside
@@ -50,21 +69,24 @@ void copy_row(const std::uint8_t* p, int bytes, int width, bool keep_alpha, std:
 void copy_bitmap(const ImgBitmap& bitmap, TextureRecord& texture, bool flip, bool keep_alpha) {
   const int bytes = bitmap.bits_per_pixel / 8;
   const auto width = static_cast<std::size_t>(bitmap.width);
+  bool black = false;
   for (int y = 0; y < bitmap.height; ++y) {
     const int row = flip ? bitmap.height - 1 - y : y;
     std::uint32_t* out = texture.texels + static_cast<std::size_t>(row) * width;
     const std::uint8_t* in =
         bitmap.pixels + static_cast<std::size_t>(bitmap.height - 1 - y) * bitmap.pitch;
-    copy_row(in, bytes, bitmap.width, keep_alpha, out);
+    black |= copy_row(in, bytes, bitmap.width, keep_alpha, out);
   }
+  texture.black_free = black ? 0 : 1;
 }
 
 // Opaque black becomes transparent black; formats without alpha cannot hold
 // the transparency, so there it stays black.
 void key_black_on_load(TextureRecord& texture) {
-  if (!has_alpha(texture.format)) return;
+  if (!has_alpha(texture.format) || texture.black_free) return;
   const std::size_t count = static_cast<std::size_t>(texture.width) * texture.height;
   std::replace(texture.texels, texture.texels + count, kOpaqueBlack, 0u);
+  texture.black_free = 1;
 }
 
 std::size_t texel_bytes(int width, int height) {
@@ -149,6 +171,8 @@ TextureRecord* eng_texture_add(int width, int height, EngTextureFormat format, b
   texture->height = height;
   texture->texels =
       static_cast<std::uint32_t*>(rt_heap_alloc(rt_main_heap, texel_bytes(width, height), zero));
+  // The copy is written whole right away (or read whole by the upload).
+  plat_memory_populate(texture->texels, texel_bytes(width, height));
   texture->texture = texture->texels ? plat_texture_create(video, width, height) : 0;
   if (!texture->texture) {
     eng_texture_remove(texture);
@@ -181,6 +205,7 @@ void eng_texture_colour_key(TextureRecord* texture, std::int32_t colour) {
   const std::uint32_t key = kOpaqueBlack | (c & 0xFF) << 16 | (c & 0xFF00) | (c >> 16 & 0xFF);
   // A texture without alpha reads as opaque; its copy already holds alpha 0xFF.
   texture->format = kFormatA8R8G8B8;
+  if (key == kOpaqueBlack && texture->black_free) return;
   std::uint32_t* texels = eng_texture_texels(texture);
   if (!texels) return;
   std::uint32_t* end = texels + static_cast<std::size_t>(texture->width) * texture->height;
@@ -188,6 +213,7 @@ void eng_texture_colour_key(TextureRecord* texture, std::int32_t colour) {
   // changes texels takes them back from it and uploads again (a sprite load
   // keys black that the file load has keyed already).
   std::uint32_t* first = std::find(texels, end, key);
+  if (key == kOpaqueBlack) texture->black_free = 1;
   if (first == end) return;
   if (texture->texture && g_engine.screen.video)
     plat_texture_wait(g_engine.screen.video, texture->texture);

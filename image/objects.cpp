@@ -6,6 +6,7 @@
 #include <limits>
 
 #include "image/image_internal.h"
+#include "platform/heap_tuning.h"
 #include "runtime/objects.h"
 
 static_assert(sizeof(ImageObject) == 16, "the image table keeps 16-byte records");
@@ -71,6 +72,8 @@ ImgBitmap* img_bitmap_create(std::int32_t width, std::int32_t height, std::int32
     std::free(bitmap);
     return nullptr;
   }
+  // A picture is nearly always written whole next: filled, decoded, drawn.
+  plat_memory_populate(bitmap->pixels, static_cast<std::size_t>(bytes));
   bitmap->kind = kImgKindBitmap;
   bitmap->width = width;
   bitmap->height = height;
@@ -150,8 +153,9 @@ std::intptr_t img_create(std::intptr_t id, std::int32_t width, std::int32_t heig
     if (id == -1) rt_object_release(g_images, reinterpret_cast<std::intptr_t>(image));
     return 0;
   }
-  // Fresh pixel memory is zero, which is already the black of 24-bit images.
-  if (bitmap->bits_per_pixel == 32) fill32(bitmap, fill);
+  // Fresh pixel memory is zero, which is already the black of 24-bit images
+  // and the transparent black of 32-bit ones.
+  if (bitmap->bits_per_pixel == 32 && fill != 0) fill32(bitmap, fill);
   return img_finish_record(id, image, reinterpret_cast<std::intptr_t>(bitmap),
                            bitmap->bits_per_pixel);
 }

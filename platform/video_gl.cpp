@@ -6,6 +6,7 @@
 // return GL results wait for the render thread; the others only queue work
 // for it. The warm-up runs each kind of draw once before the first frame.
 #include <algorithm>
+#include <utility>
 
 #include "platform/video_gl_internal.h"
 
@@ -125,44 +126,49 @@ bool sprite_for(const GlVideo* g, const PlatQuad& q, GlSprite* s, double box[4])
   return true;
 }
 
-// Raw values over the picture: fills as scissored clears, single pixels as
-// points, in call order, unblended and without depth.
+// Raw values over the picture, in call order, unblended and without depth:
+// single pixels as points, fills as two triangles whose edges lie on pixel
+// edges, so they cover exactly the pixels whose centres are inside. (A
+// scissored clear would do the same, but on a CPU driver it goes through
+// the driver's own shaders, compiled anew at every start.)
 void apply_overlay(GlVideo* g, const std::vector<GlOverlayOp>& ops) {
   if (ops.empty()) return;
   gl_bind_back_buffer(g);
   glDisable(GL_DEPTH_TEST);
   glDisable(GL_BLEND);
-  struct Point {
-    float x, y;
+  glUseProgram(g->overlay_program);
+  glBindVertexArray(g->overlay_vao);
+  glBindBuffer(GL_ARRAY_BUFFER, g->overlay_vbo);
+  struct Vertex {
+    float x, y;           // the shader adds half a pixel
     std::uint32_t value;  // bytes B, G, R: read as a normalised BGRA colour
   };
-  std::vector<Point> points;
-  auto draw_points = [&] {
-    if (points.empty()) return;
-    glUseProgram(g->overlay_program);
-    glBindVertexArray(g->overlay_vao);
-    glBindBuffer(GL_ARRAY_BUFFER, g->overlay_vbo);
-    glBufferData(GL_ARRAY_BUFFER, static_cast<GLsizeiptr>(points.size() * sizeof(Point)),
-                 points.data(), GL_STREAM_DRAW);
-    glDrawArrays(GL_POINTS, 0, static_cast<GLsizei>(points.size()));
-    glBindVertexArray(0);
-    points.clear();
+  std::vector<Vertex> vertices;
+  GLenum kind = GL_POINTS;
+  auto draw = [&] {
+    if (vertices.empty()) return;
+    glBufferData(GL_ARRAY_BUFFER, static_cast<GLsizeiptr>(vertices.size() * sizeof(Vertex)),
+                 vertices.data(), GL_STREAM_DRAW);
+    glDrawArrays(kind, 0, static_cast<GLsizei>(vertices.size()));
+    vertices.clear();
   };
   for (const GlOverlayOp& op : ops) {
-    if (op.right - op.left == 1 && op.bottom - op.top == 1) {
-      points.push_back({float(op.left), float(op.top), op.value});
+    const bool point = op.right - op.left == 1 && op.bottom - op.top == 1;
+    if ((kind == GL_POINTS) != point) {
+      draw();
+      kind = point ? GL_POINTS : GL_TRIANGLES;
+    }
+    if (point) {
+      vertices.push_back({float(op.left), float(op.top), op.value});
       continue;
     }
-    draw_points();
-    glEnable(GL_SCISSOR_TEST);
-    glScissor(op.left, g->height - op.bottom, op.right - op.left, op.bottom - op.top);
-    glClearColor(((op.value >> 16) & 255) / 255.0f, ((op.value >> 8) & 255) / 255.0f,
-                 (op.value & 255) / 255.0f, 1.0f);
-    glClear(GL_COLOR_BUFFER_BIT);
-    glDisable(GL_SCISSOR_TEST);
+    const float x0 = float(op.left) - 0.5f, x1 = float(op.right) - 0.5f;
+    const float y0 = float(op.top) - 0.5f, y1 = float(op.bottom) - 0.5f;
+    for (auto [x, y] : {std::pair{x0, y0}, {x1, y0}, {x0, y1}, {x0, y1}, {x1, y0}, {x1, y1}})
+      vertices.push_back({x, y, op.value});
   }
-  draw_points();
-  glClearColor(0, 0, 0, 1);
+  draw();
+  glBindVertexArray(0);
 }
 
 // A frame to record into: one the render thread has finished with, or new.

@@ -30,6 +30,11 @@ struct GlTexture {
   int width = 0, height = 0;
   bool stored = false;                 // its storage is made or queued
   std::shared_ptr<GlKeptSource> kept;  // the last upload from kept texels
+  // A large first upload queued for the render thread's idle time (its
+  // idle job number), until the texture is first used: start-up uploads
+  // many pictures and the first frame must not wait for those it does not
+  // show.
+  std::uint64_t deferred = 0;
 };
 
 // One quad as the shader sees it, sent as a single point (its bounding
@@ -122,7 +127,8 @@ void gl_submit(GlVideo* g);
 GlTexture* gl_texture_find(GlVideo* g, PlatTexture handle);
 // On the render thread: the GL name of a handle, 0 for none.
 GLuint gl_texture_name(GlVideo* g, PlatTexture handle);
-// Queues transparent black storage for a texture that has none yet.
+// Queues a texture's deferred upload now, or else transparent black
+// storage for a texture that has none yet.
 void gl_texture_give_storage(GlVideo* g, GlTexture* t);
 PlatTexture gl_texture_create(PlatVideo* v, int width, int height);
 void gl_texture_destroy(PlatVideo* v, PlatTexture handle);

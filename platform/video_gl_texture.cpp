@@ -3,7 +3,8 @@
 // creating, filling and destroying a texture only queue work for it. A
 // texture gets its storage with its first upload when that covers it whole,
 // so a picture uploaded right after creation is written once, never
-// zero-filled first.
+// zero-filled first. A large picture's first upload waits for the render
+// thread's idle time, or for the texture's first use if that comes first.
 #include <malloc.h>
 
 #include <algorithm>
@@ -12,6 +13,8 @@
 #include "platform/video_gl_internal.h"
 
 namespace {
+
+constexpr std::size_t kDeferBytes = 1024 * 1024;
 
 std::size_t slot_of(PlatTexture handle) {
   return static_cast<std::size_t>(handle - 1);
@@ -65,6 +68,20 @@ void upload_now(bool whole, int x0, int y0, int x1, int y1, const std::uint32_t*
   glPixelStorei(GL_UNPACK_ROW_LENGTH, 0);
 }
 
+// The job of an upload (see post_upload); `make` makes the storage.
+GlWorker::Job upload_job(GlVideo* g, PlatTexture handle, bool make, int x0, int y0, int x1, int y1,
+                         const std::uint32_t* first, int pitch,
+                         std::shared_ptr<GlKeptSource> kept) {
+  return [=, kept = std::move(kept)] {
+    bind(g, handle);
+    if (!kept) return upload_now(make, x0, y0, x1, y1, first, pitch);
+    std::lock_guard lock(kept->mutex);
+    kept->started = true;
+    if (kept->texels != nullptr) upload_now(make, x0, y0, x1, y1, kept->texels, pitch);
+    kept->copy = {};
+  };
+}
+
 // Queues an upload of the rectangle (x0, y0)-(x1, y1) from first (rows of
 // pitch texels), or, for a kept upload, of the whole texture from where
 // `kept` points when the job runs; returns its job number.
@@ -72,18 +89,12 @@ std::uint64_t post_upload(GlVideo* g, PlatTexture handle, GlTexture* t, int x0, 
                           int y1, const std::uint32_t* first, int pitch,
                           std::shared_ptr<GlKeptSource> kept = nullptr) {
   gl_submit(g);  // quads recorded before the upload show the old texels
+  if (t->deferred != 0) gl_texture_give_storage(g, t);  // older texels go first
   const bool whole = x0 == 0 && y0 == 0 && x1 == t->width && y1 == t->height;
   const bool make = whole && !t->stored;
   if (!make) gl_texture_give_storage(g, t);
   t->stored = true;
-  return g->worker.post([=, kept = std::move(kept)] {
-    bind(g, handle);
-    if (!kept) return upload_now(make, x0, y0, x1, y1, first, pitch);
-    std::lock_guard lock(kept->mutex);
-    kept->started = true;
-    if (kept->texels != nullptr) upload_now(make, x0, y0, x1, y1, kept->texels, pitch);
-    kept->copy = {};
-  });
+  return g->worker.post(upload_job(g, handle, make, x0, y0, x1, y1, first, pitch, std::move(kept)));
 }
 
 // Gives the caller its kept texels back without waiting for the render
@@ -121,9 +132,15 @@ GLuint gl_texture_name(GlVideo* g, PlatTexture handle) {
 }
 
 void gl_texture_give_storage(GlVideo* g, GlTexture* t) {
+  const PlatTexture handle = static_cast<PlatTexture>(t - g->textures.data()) + 1;
+  if (t->deferred != 0) {
+    // Behind what is queued so far, so ahead of the frame being recorded.
+    g->worker.promote(t->deferred);
+    t->deferred = 0;
+    return;
+  }
   if (t->stored) return;
   t->stored = true;
-  const PlatTexture handle = static_cast<PlatTexture>(t - g->textures.data()) + 1;
   const int w = t->width, h = t->height;
   g->worker.post([g, handle, w, h] {
     bind(g, handle);
@@ -176,10 +193,20 @@ void gl_texture_upload_kept(PlatVideo* v, PlatTexture handle, const std::uint32_
   GlVideo* g = gl_video(v);
   GlTexture* t = gl_texture_find(g, handle);
   if (t == nullptr) return;
+  if (t->deferred != 0) gl_texture_give_storage(g, t);  // older texels go first
   release_kept(g, t, false);
   t->kept = std::make_shared<GlKeptSource>();
   t->kept->texels = texels;
-  post_upload(g, handle, t, 0, 0, t->width, t->height, nullptr, t->width, t->kept);
+  const auto bytes = static_cast<std::size_t>(t->width) * t->height * 4;
+  if (t->stored || bytes < kDeferBytes) {
+    post_upload(g, handle, t, 0, 0, t->width, t->height, nullptr, t->width, t->kept);
+    return;
+  }
+  // Not submitting the frame being recorded: none of its quads shows this
+  // texture, as its first draw queues the upload ahead of them.
+  t->stored = true;
+  t->deferred = g->worker.post_idle(
+      upload_job(g, handle, true, 0, 0, t->width, t->height, nullptr, t->width, t->kept));
 }
 
 void gl_texture_wait(PlatVideo* v, PlatTexture handle) {

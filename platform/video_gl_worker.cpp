@@ -1,5 +1,6 @@
 // The gl device's render thread: a queue of jobs run in posting order, with
-// sequence numbers so the device can wait for any job it posted.
+// sequence numbers so the device can wait for any job it posted, and a
+// queue of jobs for the time the first one is empty.
 #include "platform/video_gl_worker_internal.h"
 
 #include <pthread.h>
@@ -15,15 +16,40 @@ void GlWorker::loop(const Job& enter) {
   enter();
   std::unique_lock lock(mutex_);
   for (;;) {
-    wake_.wait(lock, [this] { return quit_ || !jobs_.empty(); });
-    if (jobs_.empty()) break;  // quit with nothing left
-    Job job = std::move(jobs_.front());
-    jobs_.pop_front();
+    wake_.wait(lock, [this] { return quit_ || !jobs_.empty() || !idle_.empty(); });
+    if (jobs_.empty() && (quit_ || idle_.empty())) break;  // quit with nothing left
+    const bool idle = jobs_.empty();
+    Job job = std::move(idle ? idle_.front().second : jobs_.front());
+    if (idle)
+      idle_.pop_front();
+    else
+      jobs_.pop_front();
     lock.unlock();
     job();
     lock.lock();
+    if (idle) continue;
     ++finished_;
     done_.notify_all();
+  }
+}
+
+std::uint64_t GlWorker::post_idle(Job job) {
+  std::lock_guard lock(mutex_);
+  const std::uint64_t id = ++idle_posted_;
+  if (ended_) return id;
+  idle_.emplace_back(id, std::move(job));
+  wake_.notify_one();
+  return id;
+}
+
+void GlWorker::promote(std::uint64_t idle) {
+  std::lock_guard lock(mutex_);
+  for (auto it = idle_.begin(); it != idle_.end(); ++it) {
+    if (it->first != idle) continue;
+    ++posted_;
+    jobs_.push_back(std::move(it->second));
+    idle_.erase(it);
+    return;
   }
 }
 
@@ -48,6 +74,10 @@ void GlWorker::wait(std::uint64_t seq) {
 
 void GlWorker::stop(Job leave) {
   if (!thread_.joinable()) return;
+  {
+    std::lock_guard lock(mutex_);
+    idle_.clear();  // nothing may run after `leave`
+  }
   call(std::move(leave));
   {
     std::lock_guard lock(mutex_);

@@ -12,6 +12,7 @@
 #include <functional>
 #include <mutex>
 #include <thread>
+#include <utility>
 
 class GlWorker {
  public:
@@ -25,8 +26,14 @@ class GlWorker {
   void wait(std::uint64_t seq);
   // Runs `job` on the thread and waits for it.
   void call(Job job) { wait(post(std::move(job))); }
-  // Runs `leave` last on the thread, then ends it; jobs posted later are
-  // dropped.
+  // Runs `job` once nothing posted is waiting, in the order of these posts;
+  // returns a number for promote(), never 0.
+  std::uint64_t post_idle(Job job);
+  // Moves an idle job that has not started behind everything posted so
+  // far. One that has started or run is left as it is.
+  void promote(std::uint64_t idle);
+  // Runs `leave` last on the thread, then ends it; idle jobs not started
+  // and jobs posted later are dropped.
   void stop(Job leave);
   bool running() const { return thread_.joinable(); }
   // CPU time the thread has used, in seconds (for measurements).
@@ -39,6 +46,8 @@ class GlWorker {
   std::mutex mutex_;
   std::condition_variable wake_, done_;
   std::deque<Job> jobs_;
+  std::deque<std::pair<std::uint64_t, Job>> idle_;
+  std::uint64_t idle_posted_ = 0;
   std::uint64_t posted_ = 0, finished_ = 0;
   bool quit_ = false;
   bool ended_ = false;  // stopped: posts are dropped

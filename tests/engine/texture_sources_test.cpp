@@ -90,6 +90,36 @@ TEST_F(TextureSources, SpriteOnAnImageTextureHasBlackKeyedOut) {
   EXPECT_EQ(pixel(1, 0), 0x00FF00u);
 }
 
+// Black found anywhere in a row, in the blocks the copy works in or in the
+// rest of the row, in every kind of transfer; a copy without black keys
+// nothing and a second key finds nothing more.
+TEST_F(TextureSources, SpriteKeysEveryBlackTexelOfAWideImage) {
+  const auto pattern = [](int x, int y) -> std::uint32_t {
+    if ((x == 0 && y == 0) || (x == 9 && y == 1) || (x == 20 && y == 2)) return 0xFF000000u;
+    return argb(0xFF, x + 1, y, 7);
+  };
+  struct Kind {
+    int depth, alpha;
+  };
+  for (Kind kind : {Kind{24, 0}, Kind{32, 0}, Kind{32, 1}}) {
+    const std::intptr_t id = image(21, 3, kind.depth, pattern);
+    const EngHandle texture = eng_texture_transfer(id, 0, kind.alpha);
+    ASSERT_NE(eng_sprite_create(texture), 0);
+    for (int y = 0; y < 3; ++y)
+      for (int x = 0; x < 21; ++x) {
+        const std::uint32_t want = pattern(x, y) == 0xFF000000u ? 0u : pattern(x, y);
+        EXPECT_EQ(texel(texture, x, y), want)
+            << "depth " << kind.depth << " alpha " << kind.alpha << " at " << x << "," << y;
+      }
+  }
+  const std::intptr_t plain = image(21, 3, 32, [](int x, int) { return argb(0, x + 1, 2, 3); });
+  const EngHandle texture = eng_texture_from_image(plain);
+  const EngHandle sprite = eng_sprite_create(texture);
+  ASSERT_NE(sprite, 0);
+  eng_sprite_mask_colour(sprite, 0);
+  for (int x = 0; x < 21; ++x) EXPECT_EQ(texel(texture, x, 1), argb(0xFF, x + 1, 2, 3)) << x;
+}
+
 TEST_F(TextureSources, CreatedTextureIsTransparentBlackOfTheGivenSize) {
   const EngHandle handle = eng_texture_create(33, 7);
   ASSERT_NE(handle, 0);

@@ -120,6 +120,29 @@ TEST_F(VideoGlTest, ExactCasesMatchExactly) {
   }
 }
 
+// Fills and pixels over each other keep their call order, with every edge
+// where the soft device puts it, at the buffer's borders too.
+TEST_F(VideoGlTest, OverlayFillsAndPixelsOverlapInCallOrder) {
+  OPEN_OR_SKIP(17, 13);
+  const Scene scene{"overlap", 17, 13, [](PlatVideo* v) {
+                      plat_video_begin_frame(v);
+                      plat_video_overlay_fill(v, 1, 1, 9, 8, 0x112233u);
+                      plat_video_overlay_pixel(v, 4, 4, 0x445566u);
+                      plat_video_overlay_pixel(v, 8, 7, 0x778899u);
+                      plat_video_overlay_fill(v, 3, 3, 5, 5, 0xAABBCCu);
+                      plat_video_overlay_pixel(v, 3, 3, 0xDDEEFFu);
+                      plat_video_overlay_fill(v, 12, -3, 30, 20, 0x010203u);
+                      plat_video_overlay_fill(v, 0, 12, 1, 13, 0x040506u);
+                      plat_video_end_frame(v);
+                    }};
+  const Pixels p = render(gl, scene);
+  EXPECT_EQ(p, render(soft, scene));
+  EXPECT_EQ(p[3 * 17 + 3], 0xDDEEFFu);
+  EXPECT_EQ(p[4 * 17 + 4], 0xAABBCCu) << "the later fill covers the pixel";
+  EXPECT_EQ(p[7 * 17 + 8], 0x778899u);
+  EXPECT_EQ(p[12 * 17 + 0], 0x040506u);
+}
+
 TEST_F(VideoGlTest, BatchesKeepDrawOrderAcrossTexturesAndBlends) {
   OPEN_OR_SKIP(64, 16);
   // Interleaved textures and blends over the same pixels: the picture
@@ -232,6 +255,95 @@ TEST_F(VideoGlTest, KeptUploadSaysDoneOnlyOnceItsTexelsAreRead) {
   EXPECT_TRUE(plat_texture_upload_done(gl, t));
   plat_texture_destroy(gl, t);
   EXPECT_TRUE(plat_texture_upload_done(soft, 1)) << "the soft device copies at once";
+}
+
+// A large picture's first upload waits for the render thread to be idle,
+// unless the texture is used first: then it goes ahead of that use. The
+// texels it shows are the ones given, in order with later changes.
+TEST_F(VideoGlTest, LargeFirstUploadsWaitForIdleTimeOrTheirFirstUse) {
+  OPEN_OR_SKIP(8, 8);
+  constexpr int kSide = 512;  // 1 MiB: large
+  std::vector<std::vector<std::uint32_t>> texels(3);
+  std::vector<PlatTexture> t(3);
+  // The render thread is held until everything is queued; what is then
+  // queued runs before any idle upload.
+  std::promise<void> gate;
+  gl_video(gl)->worker.post([open = gate.get_future().share()] { open.wait(); });
+  for (std::size_t k = 0; k < 3; ++k) {
+    t[k] = plat_texture_create(gl, kSide, kSide);
+    ASSERT_NE(t[k], 0);
+    texels[k].resize(kSide * kSide);
+    for (std::size_t i = 0; i < texels[k].size(); ++i)
+      texels[k][i] = 0xFF000000u | std::uint32_t(i * 97 + k * 0x10101);
+    plat_texture_upload_kept(gl, t[k], texels[k].data());
+  }
+  plat_video_begin_frame(gl);
+  plat_video_draw_quad(gl, with(sprite_quad(t[2], kSide, kSide, 0, 0), 2, 1));
+  plat_video_end_frame(gl);
+  gate.set_value();
+  Pixels px(64);
+  plat_video_read_back(gl, px.data());
+  EXPECT_EQ(px[3 * 8 + 5], texels[2][3 * kSide + 5] & 0xFFFFFFu) << "its draw took it first";
+  // Changed in part: the change lands on the texels given.
+  const std::uint32_t one = 0xFF123456u;
+  plat_texture_upload(gl, t[1], 1, 2, 1, 1, &one, 1);
+  std::vector<std::uint32_t> out(texels[1].size());
+  plat_texture_read(gl, t[1], out.data());
+  std::vector<std::uint32_t> want = texels[1];
+  want[2 * kSide + 1] = one;
+  EXPECT_EQ(out, want);
+  // Never used: it goes in idle time all the same.
+  bool done = false;
+  for (int i = 0; i < 20000 && !done; ++i) {
+    done = plat_texture_upload_done(gl, t[0]);
+    if (!done) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
+  EXPECT_TRUE(done);
+  const std::vector<std::uint32_t> sent = texels[0];
+  std::fill(texels[0].begin(), texels[0].end(), 0u);  // the device has its own now
+  plat_texture_read(gl, t[0], out.data());
+  EXPECT_EQ(out, sent);
+  for (PlatTexture texture : t) plat_texture_destroy(gl, texture);
+}
+
+// Gone before its idle upload ran, it is never uploaded, and its slot
+// serves the next texture; a device that ends drops the idle uploads left.
+TEST_F(VideoGlTest, LargeTextureGoneBeforeItsUploadLeavesNothingBehind) {
+  OPEN_OR_SKIP(8, 8);
+  constexpr int kSide = 512;
+  std::vector<std::uint32_t> texels(kSide * kSide, 0xFFFF0000u);
+  std::promise<void> gate;
+  gl_video(gl)->worker.post([open = gate.get_future().share()] { open.wait(); });
+  PlatTexture t = plat_texture_create(gl, kSide, kSide);
+  plat_texture_upload_kept(gl, t, texels.data());
+  plat_texture_destroy(gl, t);
+  texels.assign(texels.size(), 0xFF00FF00u);
+  PlatTexture next = plat_texture_create(gl, 2, 2);
+  ASSERT_EQ(next, t) << "the slot is used again";
+  gate.set_value();
+  const std::uint32_t blue[4] = {0xFF0000FFu, 0xFF0000FFu, 0xFF0000FFu, 0xFF0000FFu};
+  plat_texture_upload(gl, next, 0, 0, 2, 2, blue, 2);
+  plat_video_finish(gl);
+  std::uint32_t out[4] = {};
+  plat_texture_read(gl, next, out);
+  EXPECT_EQ(out[3], 0xFF0000FFu);
+  plat_texture_destroy(gl, next);
+
+  PlatVideo* own = plat_video_gl_create(nullptr, 8, 8);
+  ASSERT_NE(own, nullptr);
+  std::promise<void> held;
+  gl_video(own)->worker.post([open = held.get_future().share()] { open.wait(); });
+  PlatTexture big = plat_texture_create(own, kSide, kSide);
+  plat_texture_upload_kept(own, big, texels.data());
+  std::atomic<bool> ran{false};
+  gl_video(own)->worker.post_idle([&ran] { ran = true; });
+  std::thread opener([&] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    held.set_value();
+  });
+  plat_video_destroy(own);  // its context goes before an idle job could run
+  opener.join();
+  EXPECT_FALSE(ran) << "an idle job ran after the device ended";
 }
 
 }  // namespace
