@@ -49,6 +49,7 @@ void GlWorker::promote(std::uint64_t idle) {
     ++posted_;
     jobs_.push_back(std::move(it->second));
     idle_.erase(it);
+    wake_.notify_one();
     return;
   }
 }
