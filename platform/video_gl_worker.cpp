@@ -1,6 +1,8 @@
 // The gl device's render thread: a queue of jobs run in posting order, with
 // sequence numbers so the device can wait for any job it posted, and a
-// queue of jobs for the time the first one is empty.
+// queue of jobs for the time the first one is empty. An idle job also runs
+// once it has waited long enough: on a CPU driver the frames may keep the
+// first queue full for good.
 #include "platform/video_gl_worker_internal.h"
 
 #include <pthread.h>
@@ -18,8 +20,10 @@ void GlWorker::loop(const Job& enter) {
   for (;;) {
     wake_.wait(lock, [this] { return quit_ || !jobs_.empty() || !idle_.empty(); });
     if (jobs_.empty() && (quit_ || idle_.empty())) break;  // quit with nothing left
-    const bool idle = jobs_.empty();
-    Job job = std::move(idle ? idle_.front().second : jobs_.front());
+    const bool idle =
+        !idle_.empty() &&
+        (jobs_.empty() || std::chrono::steady_clock::now() - idle_.front().since >= kIdleWait);
+    Job job = std::move(idle ? idle_.front().job : jobs_.front());
     if (idle)
       idle_.pop_front();
     else
@@ -37,7 +41,7 @@ std::uint64_t GlWorker::post_idle(Job job) {
   std::lock_guard lock(mutex_);
   const std::uint64_t id = ++idle_posted_;
   if (ended_) return id;
-  idle_.emplace_back(id, std::move(job));
+  idle_.push_back({id, std::chrono::steady_clock::now(), std::move(job)});
   wake_.notify_one();
   return id;
 }
@@ -45,9 +49,9 @@ std::uint64_t GlWorker::post_idle(Job job) {
 void GlWorker::promote(std::uint64_t idle) {
   std::lock_guard lock(mutex_);
   for (auto it = idle_.begin(); it != idle_.end(); ++it) {
-    if (it->first != idle) continue;
+    if (it->id != idle) continue;
     ++posted_;
-    jobs_.push_back(std::move(it->second));
+    jobs_.push_back(std::move(it->job));
     idle_.erase(it);
     wake_.notify_one();
     return;

@@ -6,13 +6,13 @@
 #pragma once
 #include <pthread.h>
 
+#include <chrono>
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
 #include <functional>
 #include <mutex>
 #include <thread>
-#include <utility>
 
 class GlWorker {
  public:
@@ -26,9 +26,11 @@ class GlWorker {
   void wait(std::uint64_t seq);
   // Runs `job` on the thread and waits for it.
   void call(Job job) { wait(post(std::move(job))); }
-  // Runs `job` once nothing posted is waiting, in the order of these posts;
-  // returns a number for promote(), never 0.
+  // Runs `job` once nothing posted is waiting, or once it has waited
+  // kIdleWait behind a queue that never empties, in the order of these
+  // posts; returns a number for promote(), never 0.
   std::uint64_t post_idle(Job job);
+  static constexpr std::chrono::milliseconds kIdleWait{100};
   // Moves an idle job that has not started behind everything posted so
   // far. One that has started or run is left as it is.
   void promote(std::uint64_t idle);
@@ -46,7 +48,12 @@ class GlWorker {
   std::mutex mutex_;
   std::condition_variable wake_, done_;
   std::deque<Job> jobs_;
-  std::deque<std::pair<std::uint64_t, Job>> idle_;
+  struct IdleJob {
+    std::uint64_t id;
+    std::chrono::steady_clock::time_point since;
+    Job job;
+  };
+  std::deque<IdleJob> idle_;
   std::uint64_t idle_posted_ = 0;
   std::uint64_t posted_ = 0, finished_ = 0;
   bool quit_ = false;

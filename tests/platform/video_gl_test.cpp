@@ -257,6 +257,26 @@ TEST_F(VideoGlTest, KeptUploadSaysDoneOnlyOnceItsTexelsAreRead) {
   EXPECT_TRUE(plat_texture_upload_done(soft, 1)) << "the soft device copies at once";
 }
 
+// Frames on a CPU driver can keep the render thread's queue full for good:
+// an idle job still runs once it has waited long enough.
+TEST(GlWorkerTest, IdleJobRunsBehindAQueueThatNeverEmpties) {
+  GlWorker worker;
+  worker.start([] {});
+  std::atomic<bool> ran{false};
+  worker.post_idle([&ran] { ran = true; });
+  const auto start = std::chrono::steady_clock::now();
+  std::vector<std::uint64_t> posted;
+  // Jobs of 5 ms, with three always queued behind the one that runs.
+  while (!ran && std::chrono::steady_clock::now() - start < std::chrono::seconds(5)) {
+    posted.push_back(
+        worker.post([] { std::this_thread::sleep_for(std::chrono::milliseconds(5)); }));
+    if (posted.size() > 3) worker.wait(posted[posted.size() - 4]);
+  }
+  EXPECT_TRUE(ran);
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2));
+  worker.stop([] {});
+}
+
 // A large picture's first upload waits for the render thread to be idle,
 // unless the texture is used first: then it goes ahead of that use. The
 // texels it shows are the ones given, in order with later changes.
