@@ -36,20 +36,14 @@ bool readable(const ImgBitmap* bitmap) {
 bool copy_row(const std::uint8_t* p, int bytes, int width, bool keep_alpha, std::uint32_t* out) {
   // In blocks of a fixed count, which the compiler makes vector code of.
   constexpr int kBlock = 8;
-  const int blocks = bytes == 4 ? width / kBlock * kBlock : 0;
-  std::uint32_t black = 0;
+  const int blocks = width / kBlock * kBlock;
   if (bytes == 4 && keep_alpha) {
     std::memcpy(out, p, static_cast<std::size_t>(width) * 4);
-    for (int x = 0; x < blocks; x += kBlock)
-      for (int k = x; k < x + kBlock; ++k) black |= out[k] == kOpaqueBlack;
   } else if (bytes == 4) {
     for (int x = 0; x < blocks; x += kBlock) {
       std::uint32_t block[kBlock];  // a copy of its own cannot overlap out
       std::memcpy(block, p + static_cast<std::size_t>(x) * 4, sizeof block);
-      for (int k = 0; k < kBlock; ++k) {
-        out[x + k] = block[k] | kOpaqueBlack;
-        black |= out[x + k] == kOpaqueBlack;
-      }
+      for (int k = 0; k < kBlock; ++k) out[x + k] = block[k] | kOpaqueBlack;
     }
     for (int x = blocks; x < width; ++x) {
       std::uint32_t texel;
@@ -60,6 +54,9 @@ bool copy_row(const std::uint8_t* p, int bytes, int width, bool keep_alpha, std:
     for (int x = 0; x < width; ++x, p += 3)
       out[x] = kOpaqueBlack | std::uint32_t{p[2]} << 16 | std::uint32_t{p[1]} << 8 | p[0];
   }
+  std::uint32_t black = 0;
+  for (int x = 0; x < blocks; x += kBlock)
+    for (int k = x; k < x + kBlock; ++k) black |= out[k] == kOpaqueBlack;
   for (int x = blocks; x < width; ++x) black |= out[x] == kOpaqueBlack;
   return black != 0;
 }
