@@ -1,5 +1,9 @@
 // Start-up: the screen, the mouse, the music, every picture loaded or drawn,
 // the sprite tables, the entity lists, the first markers and the music.
+#include <array>
+#include <string>
+#include <vector>
+
 #include "engine/engine.h"
 #include "game/state.h"
 #include "image/draw.h"
@@ -14,6 +18,20 @@
 namespace {
 constexpr std::int32_t kHandleSize = sizeof(std::intptr_t);
 constexpr int kTransparent32 = 0x120;  // 32 bits with a transparent background
+
+// The picture files start-up reads; numbered ones are prefix + n + ".png".
+constexpr const char* kLogoFile = "GFX\\ZEPH.png";
+constexpr const char* kPanelFile = "GFX\\PowerImage.png";
+constexpr const char* kTilePrefix = "GFX\\Tile";
+constexpr std::array<const char*, 4> kParticlePrefixes = {
+    nullptr, "GFX\\Particle-green0", "GFX\\Particle-red0", "GFX\\Particle-yellow0"};
+constexpr std::array<const char*, 4> kEnergyFiles = {
+    nullptr, "GFX\\Ptcl-green01.png", "GFX\\Ptcl-red01.png", "GFX\\Ptcl-yellow01.png"};
+constexpr std::array<const char*, 5> kShipAndFontFiles = {
+    "GFX\\Particle-lila01.png", "GFX\\Particle-Shot.png", "GFX\\Ship01.png", "GFX\\Cursor.png",
+    "GFX\\Font1.png"};
+constexpr std::array<const char*, 3> kEnemyFiles = {"GFX\\EnemyQgreen.png", "GFX\\Circle01.png",
+                                                    "GFX\\Enemy.png"};
 
 // An entity list's element descriptor for explosions: one nested list.
 const RtDescWord kExplosionDesc[] = {
@@ -91,7 +109,7 @@ void load_backgrounds() {
   handle_table(&a.tile_images, 6);
   handle_table(&a.tile_sprites, 6);
   for (int k = 1; k <= 5; ++k)
-    a.tile_images[k] = load_numbered("GFX\\Tile", k, [](const char* f) { return img_load(-1, f); });
+    a.tile_images[k] = load_numbered(kTilePrefix, k, [](const char* f) { return img_load(-1, f); });
   std::intptr_t canvas = img_create(-1, 1280, 1280, kTransparent32);
   handle_table(&a.tile_textures, 6);
   for (int k = 1; k <= 5; ++k) {
@@ -124,24 +142,20 @@ void make_frame_and_flash() {
 void load_particles() {
   GameAssets& a = g_assets;
   std::intptr_t* p = handle_table_2d(&a.particle_sprites, 5, 5);
-  const char* prefixes[4] = {nullptr, "GFX\\Particle-green0", "GFX\\Particle-red0",
-                             "GFX\\Particle-yellow0"};
   for (int colour = 1; colour <= 3; ++colour)
     for (int i = 0; i <= 3; ++i)
-      p[colour * 5 + i] = load_numbered(prefixes[colour], i + 1, eng_sprite_load);
+      p[colour * 5 + i] = load_numbered(kParticlePrefixes[colour], i + 1, eng_sprite_load);
   handle_table(&a.energy_sprites, 5);
-  a.energy_sprites[2] = eng_sprite_load("GFX\\Ptcl-red01.png");
-  a.energy_sprites[1] = eng_sprite_load("GFX\\Ptcl-green01.png");
-  a.energy_sprites[3] = eng_sprite_load("GFX\\Ptcl-yellow01.png");
+  for (int colour : {2, 1, 3}) a.energy_sprites[colour] = eng_sprite_load(kEnergyFiles[colour]);
 }
 
 void load_ship_and_font() {
   GameAssets& a = g_assets;
-  a.exhaust_sprite = eng_sprite_load("GFX\\Particle-lila01.png");
-  a.shot_sprite = eng_sprite_load("GFX\\Particle-Shot.png");
-  a.ship_sprite = eng_sprite_load("GFX\\Ship01.png");
-  a.cursor_sprite = eng_sprite_load("GFX\\Cursor.png");
-  a.font_sprite = eng_sprite_load("GFX\\Font1.png");
+  a.exhaust_sprite = eng_sprite_load(kShipAndFontFiles[0]);
+  a.shot_sprite = eng_sprite_load(kShipAndFontFiles[1]);
+  a.ship_sprite = eng_sprite_load(kShipAndFontFiles[2]);
+  a.cursor_sprite = eng_sprite_load(kShipAndFontFiles[3]);
+  a.font_sprite = eng_sprite_load(kShipAndFontFiles[4]);
   eng_sprite_set_scale(a.font_sprite, 50, 50);
   eng_sprite_set_depth(a.font_sprite, 0);
   eng_sprite_set_frames(a.font_sprite, 58, 0, 32, 32);
@@ -150,9 +164,9 @@ void load_ship_and_font() {
 
 void load_enemies() {
   GameAssets& a = g_assets;
-  a.probe_sprite = eng_sprite_load("GFX\\EnemyQgreen.png");
-  a.circle_sprite = eng_sprite_load("GFX\\Circle01.png");
-  a.enemy_sheet = eng_texture_load("GFX\\Enemy.png");
+  a.probe_sprite = eng_sprite_load(kEnemyFiles[0]);
+  a.circle_sprite = eng_sprite_load(kEnemyFiles[1]);
+  a.enemy_sheet = eng_texture_load(kEnemyFiles[2]);
   handle_table(&a.enemy_textures, 21);
   std::intptr_t* sprites = handle_table_2d(&a.enemy_sprites, 21, 2);
   for (int n = 1; n <= 6; ++n) {
@@ -160,6 +174,24 @@ void load_enemies() {
     int kind = (n + 1) / 2, frame = (n + 1) % 2;
     sprites[kind * 2 + frame] = eng_sprite_create(a.enemy_textures[n]);
   }
+}
+
+// Every picture file below, in the order the loads read them, decoded on
+// another core while the screen opens.
+void prefetch_pictures() {
+  std::vector<std::string> names = {kLogoFile, kPanelFile};
+  auto numbered = [&](const char* prefix, int n) {
+    names.push_back(prefix + std::to_string(n) + ".png");
+  };
+  for (int k = 1; k <= 5; ++k) numbered(kTilePrefix, k);
+  for (int colour = 1; colour <= 3; ++colour)
+    for (int i = 1; i <= 4; ++i) numbered(kParticlePrefixes[colour], i);
+  for (int colour : {2, 1, 3}) names.push_back(kEnergyFiles[colour]);
+  names.insert(names.end(), kShipAndFontFiles.begin(), kShipAndFontFiles.end());
+  names.insert(names.end(), kEnemyFiles.begin(), kEnemyFiles.end());
+  std::vector<const char*> list;
+  for (const std::string& name : names) list.push_back(name.c_str());
+  img_prefetch(list);
 }
 
 void create_lists() {
@@ -189,18 +221,20 @@ void game_startup(const GameVariant& variant) {
   // The music decodes beside the rest of start-up; it is whole long before
   // the first frame has been shown for a second.
   snd_set_background_loads(true);
+  prefetch_pictures();
   open_screen(variant);
   initial_values();
   a.music = snd_load(-1, "Sound\\New2.OGG");
-  a.logo_sprite = eng_sprite_load("GFX\\ZEPH.png");
+  a.logo_sprite = eng_sprite_load(kLogoFile);
   a.bar_sprite = sprite_from_drawing(1, 20, [] { draw_line(0, 0, 0, 19, rt_rgb(0, 255, 0)); });
   eng_sprite_mask_colour(a.logo_sprite, rt_rgb(0, 0, 0));
-  a.panel_sprite = eng_sprite_load("GFX\\PowerImage.png");
+  a.panel_sprite = eng_sprite_load(kPanelFile);
   load_backgrounds();
   make_frame_and_flash();
   load_particles();
   load_ship_and_font();
   load_enemies();
+  img_prefetch_end();
   create_lists();
   g_game.fade_active = 0;
   eng_sprite_set_depth(a.frame_sprite, 2);

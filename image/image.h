@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <cstddef>
 #include <cstdio>
+#include <span>
 
 #include "image/bitmap.h"
 
@@ -91,6 +92,13 @@ std::int32_t img_height(std::intptr_t id);
 std::int32_t img_is_valid(std::intptr_t id);
 void img_free(std::intptr_t id);
 void img_free_all();
+
+// Decoding ahead: a thread reads and decodes the named picture files in
+// order, and the first load of each name takes its picture from there. A
+// file that would give a message is read again by its load, which says it.
+// Ending drops the pictures nobody took; starting again ends the last run.
+void img_prefetch(std::span<const char* const> names);
+void img_prefetch_end();
 
 // Saving: depth -1 means the image's source depth. Non-zero on success.
 std::int32_t img_save(std::intptr_t id, const char* path, std::int32_t encoder,

@@ -15,6 +15,13 @@ std::intptr_t img_finish_record(std::intptr_t id, ImageObject* image, std::intpt
 // Opens a file the way the program names it ("GFX\\Tile1.png"), looked up
 // where the platform looks for the program's files.
 std::FILE* img_open_file(const char* path, const char* mode);
+// Decodes a picture file through the registered decoders with a state of
+// its own and without a word: null when it fails or gives any message.
+ImgBitmap* img_decode_file_ahead(const char* path, std::int32_t* source_depth);
+// True while this thread decodes ahead: decoders keep their messages back.
+bool img_decode_quiet();
+// The picture decoded ahead for the first load of name, or null.
+ImgBitmap* img_prefetch_take(const char* name, std::int32_t* source_depth);
 // Reads a BMP file image (file header first); null when it is not a valid BMP.
 ImgBitmap* img_bmp_read(const std::uint8_t* data, std::size_t size, std::int32_t* source_bits);
 // Reads an ICO file image with the entry choice of the loader; null on failure.

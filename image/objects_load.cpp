@@ -20,6 +20,8 @@ int g_decoder_count = 0;
 ImageDecodeState* g_state = nullptr;
 // Set once the current load's failure has been told (by a decoder).
 thread_local bool t_reported = false;
+// Set on a thread that decodes ahead of the loads.
+thread_local bool t_quiet = false;
 
 // What a load attempt produced: the handle of a bitmap or icon record.
 struct Loaded {
@@ -73,8 +75,7 @@ Loaded decode_picture(ImageDecodeState* state) {
   return bitmap ? bitmap_loaded(bitmap, state->source_depth) : Loaded{};
 }
 
-Loaded decode_file(const char* path) {
-  ImageDecodeState* state = img_decode_state();
+Loaded decode_file(ImageDecodeState* state, const char* path) {
   if (!state) return {};
   std::memset(state, 0, sizeof *state);
   state->path = path;
@@ -130,6 +131,9 @@ bool read_bitmap_or_icon(const char* path, std::vector<std::uint8_t>* out) {
 }
 
 Loaded load_file(const char* path) {
+  std::int32_t ahead_depth = 0;
+  if (ImgBitmap* ahead = img_prefetch_take(path, &ahead_depth))
+    return bitmap_loaded(ahead, ahead_depth);
   std::vector<std::uint8_t> data;
   if (read_bitmap_or_icon(path, &data)) {
     if (starts_bmp(data))
@@ -138,7 +142,7 @@ Loaded load_file(const char* path) {
       if (Loaded ico = icon_loaded(img_ico_read(data.data(), data.size())); ico.handle) return ico;
   }
   data = {};
-  return decode_file(path);
+  return decode_file(img_decode_state(), path);
 }
 
 Loaded load_memory(std::span<const std::uint8_t> data) {
@@ -212,6 +216,27 @@ ImageDecodeState* img_decode_state() {
 
 void img_decode_problem_reported() {
   t_reported = true;
+}
+
+bool img_decode_quiet() {
+  return t_quiet;
+}
+
+ImgBitmap* img_decode_file_ahead(const char* path, std::int32_t* source_depth) {
+  ImageDecodeState state{};
+  t_quiet = true;
+  t_reported = false;
+  const Loaded loaded = decode_file(&state, path);
+  t_quiet = false;
+  // A file the decoders refuse may still be a bitmap or icon file: its load
+  // reads it, as it reads a file that gave a message.
+  auto* bitmap = reinterpret_cast<ImgBitmap*>(loaded.handle);
+  if (bitmap && t_reported) {
+    img_bitmap_destroy(bitmap);
+    bitmap = nullptr;
+  }
+  *source_depth = loaded.source_depth;
+  return bitmap;
 }
 
 std::FILE* img_open_file(const char* path, const char* mode) {

@@ -8,6 +8,7 @@
 #include <csetjmp>
 #include <cstring>
 
+#include "image/image_internal.h"
 #include "runtime/log.h"
 
 namespace {
@@ -115,16 +116,20 @@ long consumed(const ImageDecodeState* state, bool* at_end) {
   auto* state = static_cast<ImageDecodeState*>(png_get_error_ptr(reader));
   bool at_end = false;
   const long at = consumed(state, &at_end);
-  rt_log(kRtLogWarning, "image", "%s: %s at byte %ld (libpng: %s); %s", source_name(state),
-         at_end ? "truncated" : "damaged PNG data", at, message,
-         state->priv[kDecoding] ? "the rest of the picture stays blank" : "no picture");
+  if (!img_decode_quiet())
+    rt_log(kRtLogWarning, "image", "%s: %s at byte %ld (libpng: %s); %s", source_name(state),
+           at_end ? "truncated" : "damaged PNG data", at, message,
+           state->priv[kDecoding] ? "the rest of the picture stays blank" : "no picture");
   img_decode_problem_reported();
   png_longjmp(reader, 1);
 }
 
 void on_png_warning(png_structp reader, png_const_charp message) {
   auto* state = static_cast<ImageDecodeState*>(png_get_error_ptr(reader));
-  rt_log(kRtLogWarning, "image", "%s: libpng: %s", source_name(state), message);
+  if (img_decode_quiet())
+    img_decode_problem_reported();  // its load reads the file again and says it
+  else
+    rt_log(kRtLogWarning, "image", "%s: libpng: %s", source_name(state), message);
 }
 }  // namespace
 
