@@ -6,6 +6,7 @@
 // return GL results wait for the render thread; the others only queue work
 // for it. The warm-up runs each kind of draw once before the first frame.
 #include <algorithm>
+#include <cmath>
 #include <utility>
 
 #include "platform/video_gl_internal.h"
@@ -76,9 +77,11 @@ void draw_quads(GlVideo* g, const GlFrame& f) {
   int kind = -1;
   BlendPair blend{};
   bool blend_set = false;
+  bool nearest = false;
   for (const GlBatch& b : f.batches) {
     if (b.texture != bound)
       glBindTexture(GL_TEXTURE_RECTANGLE, gl_texture_name(g, bound = b.texture));
+    if (b.nearest != nearest) glBindSampler(0, (nearest = b.nearest) ? g->nearest_sampler : 0);
     if (!blend_set || !(b.blend == blend)) {
       blend = b.blend;
       blend_set = true;
@@ -95,7 +98,23 @@ void draw_quads(GlVideo* g, const GlFrame& f) {
       glDrawElements(GL_TRIANGLES, b.count * 6, GL_UNSIGNED_INT, reinterpret_cast<void*>(offset));
     }
   }
+  if (nearest) glBindSampler(0, 0);
   glBindVertexArray(0);
+}
+
+// True when linear filtering would give every pixel of the quad one texel
+// alone: its texel coordinates at pixel centres (x + ½, y + ½) are all
+// texel centres (k + ½). That holds when the coefficients of x and y are
+// whole numbers and the value at the centre (½, ½) is a texel centre. The
+// shader's float arithmetic is exact on such values.
+bool samples_texel_centres(const GlSprite& s) {
+  constexpr double kExactBelow = 1 << 20;  // texel coordinates stay exact in float
+  auto whole = [](double v) { return std::floor(v) == v; };
+  auto centre = [&](double a, double b, double c) {
+    return whole(a) && whole(b) && std::abs(c) < kExactBelow && std::abs(a) < 1024 &&
+           std::abs(b) < 1024 && whole((a + b) * 0.5 + c - 0.5);
+  };
+  return centre(s.a[0], s.a[1], s.a[2]) && centre(s.a[3], s.b[0], s.b[1]);
 }
 
 // The shader's view of a quad: its bounding box and the mapping from pixel
@@ -213,7 +232,7 @@ void begin_frame(PlatVideo* v) {
 // Adds a quad to a frame as a point or as its bounding box (clamped to the
 // buffer), extending the last batch when texture, blend and kind match.
 void record(const GlVideo* g, GlFrame& f, PlatTexture texture, GlSprite sprite, const double box[4],
-            BlendPair blend, bool point) {
+            BlendPair blend, bool point, bool nearest) {
   int first;
   if (point) {
     first = static_cast<int>(f.points.size());
@@ -234,12 +253,12 @@ void record(const GlVideo* g, GlFrame& f, PlatTexture texture, GlSprite sprite, 
   if (!f.batches.empty()) {
     GlBatch& last = f.batches.back();
     if (last.texture == texture && last.blend == blend && last.points == point &&
-        last.first + last.count == first) {
+        last.nearest == nearest && last.first + last.count == first) {
       ++last.count;
       return;
     }
   }
-  f.batches.push_back({texture, blend, point, first, 1});
+  f.batches.push_back({texture, blend, point, nearest, first, 1});
 }
 
 void draw_quad(PlatVideo* v, const PlatQuad& q) {
@@ -253,7 +272,8 @@ void draw_quad(PlatVideo* v, const PlatQuad& q) {
   // and small enough go as points; the others as their bounding box.
   const bool point = sprite.size <= g->max_point && sprite.x > 0 && sprite.x < g->width &&
                      sprite.y > 0 && sprite.y < g->height;
-  record(g, *g->frame, q.texture, sprite, box, plat_blend_resolve(q.src_blend, q.dst_blend), point);
+  record(g, *g->frame, q.texture, sprite, box, plat_blend_resolve(q.src_blend, q.dst_blend), point,
+         samples_texel_centres(sprite));
 }
 
 void end_frame(PlatVideo* v) {
@@ -304,18 +324,19 @@ void gl_draw_frame(GlVideo* g, GlFrame& frame) {
 void gl_warm_up(GlVideo* g) {
   const PlatTexture texture = gl_texture_scratch(g);
   GlFrame f;
-  // The sprites' two blends, as points and as boxes; then the overlay's
-  // points and fills.
+  // The sprites' two blends, as points and as boxes, sampled linear and
+  // nearest; then the overlay's points and fills.
   const BlendPair blends[] = {plat_blend_resolve(kBlendSrcAlpha, kBlendInvSrcAlpha),
                               plat_blend_resolve(kBlendSrcAlpha, kBlendDestAlpha)};
   const PlatQuad q{texture, 0, 0, 1, 1, 0, 0, {1, 0, 0, 1, 1, 1}, 0.5f, 255, 0, 0};
   GlSprite sprite;
   double box[4];
   if (sprite_for(g, q, &sprite, box)) {
-    for (const BlendPair& blend : blends) {
-      record(g, f, texture, sprite, box, blend, true);
-      record(g, f, texture, sprite, box, blend, false);
-    }
+    for (const BlendPair& blend : blends)
+      for (bool nearest : {false, true}) {
+        record(g, f, texture, sprite, box, blend, true, nearest);
+        record(g, f, texture, sprite, box, blend, false, nearest);
+      }
   }
   f.overlay = {{0, 0, 1, 1, 0}, {0, 0, 2, 2, 0}};
   gl_draw_frame(g, f);

@@ -144,6 +144,11 @@ bool create_back_buffer(GlVideo* g) {
                nullptr);
   glBindTexture(GL_TEXTURE_RECTANGLE, 0);
   g->present_linear = false;
+  glGenSamplers(1, &g->nearest_sampler);
+  glSamplerParameteri(g->nearest_sampler, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
+  glSamplerParameteri(g->nearest_sampler, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
+  glSamplerParameteri(g->nearest_sampler, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
+  glSamplerParameteri(g->nearest_sampler, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
   glGenRenderbuffers(1, &g->depth_rb);
   glBindRenderbuffer(GL_RENDERBUFFER, g->depth_rb);
   glRenderbufferStorage(GL_RENDERBUFFER, GL_DEPTH_COMPONENT24, g->width, g->height);
@@ -295,6 +300,7 @@ void gl_delete_objects(GlVideo* g) {
   glDeleteBuffers(4, buffers);
   const GLuint arrays[] = {g->point_vao, g->box_vao, g->overlay_vao, g->present_vao};
   glDeleteVertexArrays(4, arrays);
+  glDeleteSamplers(1, &g->nearest_sampler);
   glDeleteFramebuffers(1, &g->fbo);
   glDeleteTextures(1, &g->color_texture);
   glDeleteRenderbuffers(1, &g->depth_rb);

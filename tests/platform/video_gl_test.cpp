@@ -120,6 +120,61 @@ TEST_F(VideoGlTest, ExactCasesMatchExactly) {
   }
 }
 
+// Quads whose pixel centres all land on texel centres (placed at whole
+// pixels, mirrored, turned a quarter, a source rectangle moved by whole
+// texels) are sampled nearest, which gives the pixels linear filtering does;
+// half a pixel off, or scaled, they stay linear and show the blend.
+TEST_F(VideoGlTest, QuadsOnTexelCentresAreSampledNearestWithTheSamePixels) {
+  OPEN_OR_SKIP(48, 40);
+  auto checker = [](int x, int y) {
+    return (x + y) % 2 ? argb(255, 250, 10, 0) : argb(255, 0, 20, 240);
+  };
+  auto quarter_turn = [](PlatQuad q, float x, float y) {
+    q.m[0] = 0, q.m[1] = 1, q.m[2] = -1, q.m[3] = 0;
+    q.m[4] = x, q.m[5] = y;
+    return q;
+  };
+  auto on_centres = [&](PlatTexture t) {
+    PlatQuad mirrored = sprite_quad(t, 8, 8, 12, 2);
+    mirrored.m[0] = -1;
+    PlatQuad moved = sprite_quad(t, 6, 6, 2, 14);
+    moved.src_left = 2, moved.src_top = 1, moved.src_right = 8, moved.src_bottom = 7;
+    return std::vector<PlatQuad>{sprite_quad(t, 8, 8, 2, 2), mirrored,
+                                 quarter_turn(sprite_quad(t, 8, 8, 0, 0), 28, 6), moved};
+  };
+  auto between = [&](PlatTexture t) {
+    return std::vector<PlatQuad>{sprite_quad(t, 8, 8, 12.5f, 20), sprite_quad(t, 8, 8, 24, 20.5f),
+                                 sprite_quad(t, 8, 8, 34, 22, 1.5f, 1.5f),
+                                 sprite_quad(t, 8, 8, 2, 30, 0.5f, 0.5f)};
+  };
+  std::vector<bool> nearest;
+  const Scene scene{"centres", 48, 40, [&](PlatVideo* v) {
+                      PlatTexture t = make_texture(v, 8, 8, checker);
+                      plat_video_begin_frame(v);
+                      for (const PlatQuad& q : on_centres(t)) plat_video_draw_quad(v, q);
+                      for (const PlatQuad& q : between(t)) plat_video_draw_quad(v, q);
+                      if (v == gl)
+                        for (const GlBatch& b : gl_video(gl)->frame->batches)
+                          nearest.insert(nearest.end(), b.count, b.nearest);
+                      plat_video_end_frame(v);
+                    }};
+  const Pixels g = render(gl, scene), s = render(soft, scene);
+  EXPECT_EQ(nearest, (std::vector<bool>{true, true, true, true, false, false, false, false}));
+  auto region = [](const Pixels& p, int x0, int y0, int x1, int y1) {
+    Pixels out;
+    for (int y = y0; y < y1; ++y)
+      for (int x = x0; x < x1; ++x) out.push_back(p[static_cast<std::size_t>(y) * 48 + x]);
+    return out;
+  };
+  EXPECT_EQ(region(g, 0, 0, 48, 20), region(s, 0, 0, 48, 20)) << "texel centres: exact";
+  const Comparison c = compare(g, s);
+  EXPECT_LE(c.max_diff, kTolerance);
+  // Half a texel off, linear mixes the two checker colours.
+  const std::uint32_t mixed = g[21 * 48 + 16];
+  EXPECT_GT(mixed >> 16 & 255, 60u);
+  EXPECT_GT(mixed & 255, 60u);
+}
+
 // Fills and pixels over each other keep their call order, with every edge
 // where the soft device puts it, at the buffer's borders too.
 TEST_F(VideoGlTest, OverlayFillsAndPixelsOverlapInCallOrder) {
