@@ -94,23 +94,29 @@ TEST_F(TextureSources, SpriteOnAnImageTextureHasBlackKeyedOut) {
 // rest of the row, in every kind of transfer; a copy without black keys
 // nothing and a second key finds nothing more.
 TEST_F(TextureSources, SpriteKeysEveryBlackTexelOfAWideImage) {
-  const auto pattern = [](int x, int y) -> std::uint32_t {
-    if ((x == 0 && y == 0) || (x == 9 && y == 1) || (x == 20 && y == 2)) return 0xFF000000u;
-    return argb(0xFF, x + 1, y, 7);
-  };
-  struct Kind {
-    int depth, alpha;
-  };
-  for (Kind kind : {Kind{24, 0}, Kind{32, 0}, Kind{32, 1}}) {
-    const std::intptr_t id = image(21, 3, kind.depth, pattern);
-    const EngHandle texture = eng_texture_transfer(id, 0, kind.alpha);
-    ASSERT_NE(eng_sprite_create(texture), 0);
-    for (int y = 0; y < 3; ++y)
-      for (int x = 0; x < 21; ++x) {
-        const std::uint32_t want = pattern(x, y) == 0xFF000000u ? 0u : pattern(x, y);
-        EXPECT_EQ(texel(texture, x, y), want)
-            << "depth " << kind.depth << " alpha " << kind.alpha << " at " << x << "," << y;
-      }
+  // Black at the start, inside and after the copy's vector blocks, each
+  // alone in its image too, so a block that misses it shows.
+  const int spots[][2] = {{0, 0}, {9, 1}, {20, 2}};
+  for (int only = -1; only < 3; ++only) {
+    const auto pattern = [&](int x, int y) -> std::uint32_t {
+      for (int i = 0; i < 3; ++i)
+        if ((only < 0 || only == i) && x == spots[i][0] && y == spots[i][1]) return 0xFF000000u;
+      return argb(0xFF, x + 1, y, 7);
+    };
+    struct Kind {
+      int depth, alpha;
+    };
+    for (Kind kind : {Kind{24, 0}, Kind{32, 0}, Kind{32, 1}}) {
+      const std::intptr_t id = image(21, 3, kind.depth, pattern);
+      const EngHandle texture = eng_texture_transfer(id, 0, kind.alpha);
+      ASSERT_NE(eng_sprite_create(texture), 0);
+      for (int y = 0; y < 3; ++y)
+        for (int x = 0; x < 21; ++x) {
+          const std::uint32_t want = pattern(x, y) == 0xFF000000u ? 0u : pattern(x, y);
+          EXPECT_EQ(texel(texture, x, y), want)
+              << "depth " << kind.depth << " alpha " << kind.alpha << " at " << x << "," << y;
+        }
+    }
   }
   const std::intptr_t plain = image(21, 3, 32, [](int x, int) { return argb(0, x + 1, 2, 3); });
   const EngHandle texture = eng_texture_from_image(plain);
