@@ -228,8 +228,8 @@ ImgBitmap* img_decode_file_ahead(const char* path, std::int32_t* source_depth) {
   t_reported = false;
   const Loaded loaded = decode_file(&state, path);
   t_quiet = false;
-  // A file the decoders refuse may still be a bitmap or icon file: its load
-  // reads it, as it reads a file that gave a message.
+  // Null when the decoders refuse the file (it may still be a bitmap or
+  // icon file) or had something to say: its load reads it and says it.
   auto* bitmap = reinterpret_cast<ImgBitmap*>(loaded.handle);
   if (bitmap && t_reported) {
     img_bitmap_destroy(bitmap);

@@ -144,11 +144,6 @@ bool create_back_buffer(GlVideo* g) {
                nullptr);
   glBindTexture(GL_TEXTURE_RECTANGLE, 0);
   g->present_linear = false;
-  glGenSamplers(1, &g->nearest_sampler);
-  glSamplerParameteri(g->nearest_sampler, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
-  glSamplerParameteri(g->nearest_sampler, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
-  glSamplerParameteri(g->nearest_sampler, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
-  glSamplerParameteri(g->nearest_sampler, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
   glGenRenderbuffers(1, &g->depth_rb);
   glBindRenderbuffer(GL_RENDERBUFFER, g->depth_rb);
   glRenderbufferStorage(GL_RENDERBUFFER, GL_DEPTH_COMPONENT24, g->width, g->height);
@@ -276,6 +271,12 @@ bool gl_create_programs(GlVideo* g) {
 bool gl_create_targets(GlVideo* g) {
   if (!create_back_buffer(g)) return false;
   create_buffers(g);
+  // For quads that sample texel centres (see GlBatch::nearest).
+  glGenSamplers(1, &g->nearest_sampler);
+  glSamplerParameteri(g->nearest_sampler, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
+  glSamplerParameteri(g->nearest_sampler, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
+  glSamplerParameteri(g->nearest_sampler, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
+  glSamplerParameteri(g->nearest_sampler, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
   glEnable(GL_PROGRAM_POINT_SIZE);
   glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
   glPixelStorei(GL_PACK_ALIGNMENT, 4);
