@@ -27,6 +27,7 @@ constexpr std::array<const char*, 4> kParticlePrefixes = {
     nullptr, "GFX\\Particle-green0", "GFX\\Particle-red0", "GFX\\Particle-yellow0"};
 constexpr std::array<const char*, 4> kEnergyFiles = {
     nullptr, "GFX\\Ptcl-green01.png", "GFX\\Ptcl-red01.png", "GFX\\Ptcl-yellow01.png"};
+constexpr std::array<int, 3> kEnergyLoadOrder = {2, 1, 3};  // red, green, yellow
 constexpr std::array<const char*, 5> kShipAndFontFiles = {
     "GFX\\Particle-lila01.png", "GFX\\Particle-Shot.png", "GFX\\Ship01.png", "GFX\\Cursor.png",
     "GFX\\Font1.png"};
@@ -146,7 +147,8 @@ void load_particles() {
     for (int i = 0; i <= 3; ++i)
       p[colour * 5 + i] = load_numbered(kParticlePrefixes[colour], i + 1, eng_sprite_load);
   handle_table(&a.energy_sprites, 5);
-  for (int colour : {2, 1, 3}) a.energy_sprites[colour] = eng_sprite_load(kEnergyFiles[colour]);
+  for (int colour : kEnergyLoadOrder)
+    a.energy_sprites[colour] = eng_sprite_load(kEnergyFiles[colour]);
 }
 
 void load_ship_and_font() {
@@ -186,7 +188,7 @@ void prefetch_pictures() {
   for (int k = 1; k <= 5; ++k) numbered(kTilePrefix, k);
   for (int colour = 1; colour <= 3; ++colour)
     for (int i = 1; i <= 4; ++i) numbered(kParticlePrefixes[colour], i);
-  for (int colour : {2, 1, 3}) names.push_back(kEnergyFiles[colour]);
+  for (int colour : kEnergyLoadOrder) names.push_back(kEnergyFiles[colour]);
   names.insert(names.end(), kShipAndFontFiles.begin(), kShipAndFontFiles.end());
   names.insert(names.end(), kEnemyFiles.begin(), kEnemyFiles.end());
   std::vector<const char*> list;
