@@ -91,10 +91,14 @@ void start_game(bool scripted, const GameVariant& variant = kGameShooter) {
   game_start_libraries();
   rt_random_seed(20261208);
   game_startup(variant);
-  if (!scripted) return;
-  eng_set_vsync(0);  // no pacing: the clock is stepped here
-  // The scenes measure a running game: start-up's music decode, which goes
-  // on for a moment after it on time the game leaves over, is over first.
+  if (scripted) eng_set_vsync(0);  // no pacing: the clock is stepped here
+}
+
+// The scenes time frames of a running game: start-up's music decode, which
+// goes on for a moment after it on time the game leaves over, is over first.
+// The memory game does not wait: the game presents right after start-up, and
+// start-up's copies the device has taken go at the first presents.
+void await_music_decode() {
   for (int i = 0; i < 500 && snd_is_decoding(g_assets.music); ++i) usleep(10'000);
 }
 
@@ -145,6 +149,7 @@ double percentile(std::vector<double> v, double p) {
 // soft span path and the soft device's threads (0 on gl).
 int child_scene(bool heavy) {
   start_game(true);
+  await_music_decode();
   if (!heavy) {
     g_game.fade_active = 1;  // held mid-fade: both backgrounds are drawn
     g_game.bg_old_index = 1;
