@@ -113,6 +113,18 @@ class Game(XInput):
         self.xdotool(*chain)
 
     def screenshot(self, keys=("p", "s")):
+        """The last frame before a pause, as _screenshot_once. A game left to
+        run may be rammed just then, and that frame is the white ram flash
+        over everything: the game is resumed and the shot taken again."""
+        for _ in range(3):
+            px = self._screenshot_once(keys)
+            if "p" not in keys or is_white(px).mean() < 0.9:
+                return px
+            print("note: the screenshot caught the ram flash; taking another", flush=True)
+            self.press("p")
+        return px
+
+    def _screenshot_once(self, keys):
         """Holds the keys until the game has written Gamebild.png. With P and
         S held while running, the pass that pauses sees S in the next paused
         pass, so the file shows the last frame before the pause."""
