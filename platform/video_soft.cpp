@@ -17,6 +17,7 @@
 #include "platform/display.h"
 #include "platform/video_device_internal.h"
 #include "platform/video_soft_pool_internal.h"
+#include "platform/video_soft_present_internal.h"
 #include "platform/video_soft_raster_internal.h"
 
 namespace {
@@ -32,6 +33,10 @@ struct OverlayOp {
   std::uint32_t value;
 };
 
+struct RowRange {
+  int begin, end;
+};
+
 struct QueuedQuad {
   SoftQuadSetup setup;
   SoftSpanParams params;
@@ -43,6 +48,7 @@ struct QueuedQuad {
 constexpr int kLeastBandRows = 32;
 constexpr int kBandsPerThread = 4;
 constexpr int kMostRepeats = 16;
+constexpr int kScalePieces = 8;  // of a scaled present's rows, shared by the threads
 
 int g_forced_threads = 0, g_forced_bands = 0;  // 0: the defaults
 
@@ -55,11 +61,15 @@ struct SoftVideo : PlatVideo {
   // frame's end its overlay.
   bool clear_queued = false;
   std::vector<QueuedQuad> queue;
+  // Each queued quad's rows, apart from it: a band reads these for every
+  // quad, and the quads it draws only.
+  std::vector<RowRange> queue_rows;
   PlatQuad last{};  // the last queued quad, while the next could repeat it
   bool last_additive = false;
   bool overlay_queued = false;
   int bands = 1;
   std::unique_ptr<SoftPool> pool;  // null: one thread
+  SoftScale scale;                 // the last scaled present's, its column table kept
 };
 
 SoftVideo* soft(PlatVideo* v) {
@@ -90,7 +100,11 @@ void draw_band(void* context, int band) {
     std::fill(s->depth.begin() + first, s->depth.begin() + last, std::uint16_t{0xFFFF});
   }
   const SoftSurface target{s->color.data(), s->depth.data(), s->width, s->height};
-  for (const QueuedQuad& q : s->queue) soft_raster_rows(target, q.setup, q.params, top, bottom);
+  for (std::size_t i = 0; i < s->queue.size(); ++i) {
+    const RowRange r = s->queue_rows[i];
+    if (r.begin >= bottom || r.end <= top) continue;
+    soft_raster_rows(target, s->queue[i].setup, s->queue[i].params, top, bottom);
+  }
   if (s->overlay_queued) {
     for (const OverlayOp& op : s->overlay) fill_rows(s, op, top, bottom);
   }
@@ -107,6 +121,7 @@ SoftVideo* settled(PlatVideo* v) {
   }
   s->clear_queued = false;
   s->queue.clear();
+  s->queue_rows.clear();
   s->last_additive = false;
   if (s->overlay_queued) s->overlay.clear();
   s->overlay_queued = false;
@@ -195,6 +210,7 @@ void draw_quad(PlatVideo* v, const PlatQuad& quad) {
   }
   q.params = soft_quad_params(SoftImage{t->texels.data(), t->width, t->height}, quad, 1);
   s->queue.push_back(q);
+  s->queue_rows.push_back({q.setup.y_begin, q.setup.y_end});
   s->last = quad;
   s->last_additive = q.params.blend == BlendPair{BlendFactor::SrcAlpha, BlendFactor::One};
 }
@@ -227,11 +243,39 @@ void finish(PlatVideo* v) {
   settled(v);
 }
 
+void scale_piece(void* context, int piece) {
+  const SoftVideo* s = static_cast<const SoftVideo*>(context);
+  const int rows = s->scale.dst_h;
+  soft_scale_rows(s->scale, rows * piece / kScalePieces, rows * (piece + 1) / kScalePieces);
+}
+
+// Scaled into a surface of our own format: by the device's threads, rather
+// than by SDL's one-thread stretch and a clear of the whole surface.
+int present_scaled(SoftVideo* s, SDL_Surface* surface, SDL_Window* window) {
+  if (SDL_MUSTLOCK(surface) && SDL_LockSurface(surface) != 0) return -1;
+  const PlatRect r = plat_letterbox(s->width, s->height, surface->w, surface->h);
+  const bool fits = soft_scale_prepare(&s->scale, s->color.data(), s->width, s->height,
+                                       static_cast<std::uint32_t*>(surface->pixels),
+                                       surface->pitch / 4, surface->w, surface->h, r);
+  if (fits && s->pool) {
+    s->pool->run(kScalePieces, scale_piece, s);
+  } else if (fits) {
+    soft_scale_rows(s->scale, 0, surface->h);
+  }
+  if (SDL_MUSTLOCK(surface)) SDL_UnlockSurface(surface);
+  if (!fits) return -1;
+  return SDL_UpdateWindowSurface(window);
+}
+
 int present_to(SoftVideo* s, SDL_Window* window) {
   SDL_Surface* surface = SDL_GetWindowSurface(window);
   if (surface == nullptr) {
     plat_video_set_error(std::string("no window surface: ") + SDL_GetError());
     return -1;
+  }
+  if (surface->format->format == SDL_PIXELFORMAT_RGB888 &&
+      (surface->w != s->width || surface->h != s->height)) {
+    return present_scaled(s, surface, window);
   }
   SDL_Surface* picture = SDL_CreateRGBSurfaceWithFormatFrom(
       s->color.data(), s->width, s->height, 32, s->width * 4, SDL_PIXELFORMAT_RGB888);

@@ -392,6 +392,16 @@ void span_for(const SoftSpan& sp, const SoftSpanParams& pr) {
   }
 }
 
+// Fractional steps filter every span of a quad, so its code is chosen once.
+template <bool Add>
+SoftSpanCode code_for(const SoftSpanParams& pr, std::int64_t du, std::int64_t dv) {
+  const std::int64_t steps = 0xFFFFFFFFll;
+  if (!((du & steps) || (dv & steps))) return span_for<Add>;
+  const SoftSpan probe{nullptr, nullptr, 0, 0, 0, du, dv};
+  return scattered(probe, pr.image) ? span<Add, Sampling::Scattered>
+                                    : span<Add, Sampling::Bilinear>;
+}
+
 }  // namespace
 
 void soft_span_avx2(const SoftSpan& span, const SoftSpanParams& params, bool add) {
@@ -400,6 +410,11 @@ void soft_span_avx2(const SoftSpan& span, const SoftSpanParams& params, bool add
   } else {
     span_for<false>(span, params);
   }
+}
+
+SoftSpanCode soft_span_avx2_code(const SoftSpanParams& params, std::int64_t du, std::int64_t dv,
+                                 bool add) {
+  return add ? code_for<true>(params, du, dv) : code_for<false>(params, du, dv);
 }
 
 #if defined(__clang__)

@@ -227,6 +227,16 @@ void soft_span_avx512(const SoftSpan& span_, const SoftSpanParams& params, bool 
   }
 }
 
+SoftSpanCode soft_span_avx512_code(const SoftSpanParams&, std::int64_t du, std::int64_t dv,
+                                   bool add) {
+  const std::int64_t steps = 0xFFFFFFFFll;
+  if ((du & steps) || (dv & steps)) return add ? span<true> : span<false>;
+  return add ? [](const SoftSpan& sp, const SoftSpanParams& pr) { soft_span_avx512(sp, pr, true); }
+             : [](const SoftSpan& sp, const SoftSpanParams& pr) {
+                 soft_span_avx512(sp, pr, false);
+               };
+}
+
 #if defined(__clang__)
 #pragma clang attribute pop
 #else

@@ -45,10 +45,14 @@ bool setup_quad(const PlatQuad& q, int height, SoftQuadSetup* out) {
 // the source's size); larger steps are clamped so that stepping a few
 // pixels past a one-pixel span cannot overflow.
 inline __attribute__((always_inline)) std::int64_t to_fixed(double x) {
-  const double v = std::clamp(x * kFix, -0x1p58, 0x1p58);
+  double v = x * kFix;
+  v = v < -0x1p58 ? -0x1p58 : v;  // minsd and maxsd, not branches
+  v = v > 0x1p58 ? 0x1p58 : v;
   const auto i = static_cast<std::int64_t>(v);     // towards zero, exact
   const double rest = v - static_cast<double>(i);  // exact too
-  return rest >= 0.5 ? i + 1 : (rest <= -0.5 ? i - 1 : i);
+  // Rounded half away from zero; comparisons, not branches: rest is as
+  // often above as below a half.
+  return i + static_cast<std::int64_t>(rest >= 0.5) - static_cast<std::int64_t>(rest <= -0.5);
 }
 
 // ceil(x) and floor(x) + 1 for |x| ≤ 1e9, without library calls.
@@ -358,36 +362,20 @@ SoftPath chosen_path() {
 
 SoftPath g_path = chosen_path();
 
-using SpanCode = void (*)(const SoftSpan&, const SoftSpanParams&);
-
-#if SOFT_HAVE_AVX2
-void over_avx2(const SoftSpan& sp, const SoftSpanParams& pr) {
-  soft_span_avx2(sp, pr, false);
-}
-void add_avx2(const SoftSpan& sp, const SoftSpanParams& pr) {
-  soft_span_avx2(sp, pr, true);
-}
-void over_avx512(const SoftSpan& sp, const SoftSpanParams& pr) {
-  soft_span_avx512(sp, pr, false);
-}
-void add_avx512(const SoftSpan& sp, const SoftSpanParams& pr) {
-  soft_span_avx512(sp, pr, true);
-}
-#endif
-
 // The span code for a quad's spans on the given path, chosen once per quad
 // rather than per row.
-SpanCode span_code(SoftPath path, const SoftSpanParams& params) {
+SoftSpanCode span_code(SoftPath path, const SoftSpanParams& params, std::int64_t du,
+                       std::int64_t dv) {
   const Mode mode = mode_of(params.blend);
 #if SOFT_HAVE_AVX2
   if (mode != Mode::Generic && params.image.width >= 2 &&
       (mode == Mode::Add || params.repeat == 1)) {
     const bool add = mode == Mode::Add;
-    if (path == SoftPath::Avx512) return add ? add_avx512 : over_avx512;
-    if (path == SoftPath::Avx2) return add ? add_avx2 : over_avx2;
+    if (path == SoftPath::Avx512) return soft_span_avx512_code(params, du, dv, add);
+    if (path == SoftPath::Avx2) return soft_span_avx2_code(params, du, dv, add);
   }
 #else
-  (void)mode;
+  (void)mode, (void)du, (void)dv;
 #endif
 #if defined(__SSE2__)
   if (path != SoftPath::Scalar) return draw_span_per_pixel<true>;
@@ -461,7 +449,7 @@ const char* soft_path_name(SoftPath path) {
 }
 
 void soft_draw_span(SoftPath path, const SoftSpan& span, const SoftSpanParams& params) {
-  span_code(path, params)(span, params);
+  span_code(path, params, span.du, span.dv)(span, params);
 }
 
 bool soft_quad_prepare(const PlatQuad& quad, int height, SoftQuadSetup* out) {
@@ -490,7 +478,7 @@ bool soft_row_span_reference(const SoftQuadSetup& setup, int y, int width, int* 
 namespace {
 
 void draw_row(const SoftSurface& target, const SoftQuadSetup& q, const SoftSpanParams& params,
-              SpanCode draw, int y, int first, int end) {
+              SoftSpanCode draw, int y, int first, int end) {
   const double px = first + 0.5, py = y + 0.5;
   const std::size_t row = static_cast<std::size_t>(y) * target.width + first;
   const SoftSpan sp{target.color + row,
@@ -506,27 +494,50 @@ void draw_row(const SoftSurface& target, const SoftQuadSetup& q, const SoftSpanP
 
 }  // namespace
 
+namespace {
+
+// Draws rows [y, y_end) whose spans `bounds` finds. The bounds of a few
+// rows come first, then their spans: the rows' divisions overlap instead of
+// each waiting on the span drawn before it.
+template <typename Bounds>
+inline __attribute__((always_inline)) void draw_rows(const SoftSurface& target,
+                                                     const SoftQuadSetup& q,
+                                                     const SoftSpanParams& params,
+                                                     SoftSpanCode draw, int y, int y_end,
+                                                     Bounds bounds) {
+  constexpr int kRows = 16;
+  int firsts[kRows], ends[kRows];
+  bool any[kRows];
+  for (; y < y_end; y += kRows) {
+    const int n = std::min(kRows, y_end - y);
+    for (int k = 0; k < n; ++k) any[k] = bounds(y + k, &firsts[k], &ends[k]);
+    for (int k = 0; k < n; ++k) {
+      if (any[k]) draw_row(target, q, params, draw, y + k, firsts[k], ends[k]);
+    }
+  }
+}
+
+}  // namespace
+
 void soft_raster_rows(const SoftSurface& target, const SoftQuadSetup& q,
                       const SoftSpanParams& params, int row_begin, int row_end) {
   const int y_end = std::min(q.y_end, row_end);
-  int y = std::max(q.y_begin, row_begin);
+  const int y = std::max(q.y_begin, row_begin);
   if (y >= y_end) return;
-  const SpanCode draw = span_code(g_path, params);
-  int first, end;
+  const SoftSpanCode draw = span_code(g_path, params, q.du, q.dv);
+  const int width = target.width;
 #if defined(__SSE2__)
   if (pairs_apply(q)) {
     const RowBounds rb = row_bounds(q);
-    for (; y < y_end; ++y) {
-      if (row_span_pairs(rb, q, y, target.width, &first, &end))
-        draw_row(target, q, params, draw, y, first, end);
-    }
+    draw_rows(target, q, params, draw, y, y_end, [&](int row, int* first, int* end) {
+      return row_span_pairs(rb, q, row, width, first, end);
+    });
     return;
   }
 #endif
-  for (; y < y_end; ++y) {
-    if (row_span_reference(q, y, target.width, &first, &end))
-      draw_row(target, q, params, draw, y, first, end);
-  }
+  draw_rows(target, q, params, draw, y, y_end, [&](int row, int* first, int* end) {
+    return row_span_reference(q, row, width, first, end);
+  });
 }
 
 void soft_raster_quad(const SoftSurface& target, const SoftImage& image, const PlatQuad& quad,

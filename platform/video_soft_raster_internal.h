@@ -101,6 +101,7 @@ bool soft_path_available(SoftPath path);
 bool soft_select_path(SoftPath path);
 SoftPath soft_selected_path();
 const char* soft_path_name(SoftPath path);
+using SoftSpanCode = void (*)(const SoftSpan&, const SoftSpanParams&);
 // Draws one span with the given path (which must be available).
 void soft_draw_span(SoftPath path, const SoftSpan& span, const SoftSpanParams& params);
 
@@ -121,6 +122,13 @@ std::uint32_t soft_sample_fast(const SoftImage& image, int x0, int y0, unsigned 
 void soft_span_avx2(const SoftSpan& span, const SoftSpanParams& params, bool add);
 // Sixteen at a time, the same cases; for processors with AVX-512 F, BW and VL.
 void soft_span_avx512(const SoftSpan& span, const SoftSpanParams& params, bool add);
+// The same code for every span of a quad stepping du, dv per pixel: where
+// the steps alone decide how its spans are sampled, that sampling's code,
+// so that the choice is made once per quad rather than per row.
+SoftSpanCode soft_span_avx2_code(const SoftSpanParams& params, std::int64_t du, std::int64_t dv,
+                                 bool add);
+SoftSpanCode soft_span_avx512_code(const SoftSpanParams& params, std::int64_t du, std::int64_t dv,
+                                   bool add);
 #else
 #define SOFT_HAVE_AVX2 0
 #endif
