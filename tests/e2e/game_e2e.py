@@ -285,7 +285,9 @@ def check_bar(px, assets, alt, segments=201):
 
 def check_score_zero(px):
     band = px[100:117]
-    lit = (band.min(axis=-1) > 180)
+    # The glyph is white; a spawn marker's ring that lands beside it is
+    # bright too, but lavender.
+    lit = (band.min(axis=-1) > 180) & (band.max(axis=-1) - band.min(axis=-1) <= 12)
     cols = np.where(lit.any(axis=0))[0]
     cols = cols[(cols > 470) & (cols < 560)]
     inside = cols[(cols >= 512) & (cols < 528)]
