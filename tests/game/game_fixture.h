@@ -35,16 +35,22 @@ struct StartSnapshot {
 inline StartSnapshot g_start{};
 
 // Runs in a scratch folder that sees the game's assets, so screenshots do
-// not land in the source tree.
+// not land in the source tree. A new folder each process, removed at exit
+// by the process that made it (the links only, not what they point to): one
+// named after the process id could be a stale one from an earlier run, with
+// links that lead nowhere.
 inline void enter_scratch_folder() {
   namespace fs = std::filesystem;
-  fs::path dir = fs::temp_directory_path() / ("game_test_" + std::to_string(getpid()));
-  fs::create_directories(dir);
-  for (const char* sub : {"GFX", "Sound"}) {
-    fs::path link = dir / sub;
-    if (!fs::exists(link))
-      fs::create_directory_symlink(fs::path(SHOOTER_SOURCE_DIR) / "assets" / sub, link);
-  }
+  static std::string dir = (fs::temp_directory_path() / "game_test_XXXXXX").string();
+  static const pid_t owner = getpid();  // not by a forked child's exit
+  ASSERT_NE(mkdtemp(dir.data()), nullptr);
+  std::atexit([] {
+    std::error_code ignored;
+    if (getpid() == owner) fs::remove_all(dir, ignored);
+  });
+  for (const char* sub : {"GFX", "Sound"})
+    fs::create_directory_symlink(fs::path(SHOOTER_SOURCE_DIR) / "assets" / sub,
+                                 fs::path(dir) / sub);
   ASSERT_EQ(chdir(dir.c_str()), 0);
 }
 
