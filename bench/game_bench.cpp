@@ -96,8 +96,6 @@ void start_game(bool scripted, const GameVariant& variant = kGameShooter) {
 
 // The scenes time frames of a running game: start-up's music decode, which
 // goes on for a moment after it on time the game leaves over, is over first.
-// The memory game does not wait: the game presents right after start-up, and
-// start-up's copies the device has taken go at the first presents.
 void await_music_decode() {
   for (int i = 0; i < 500 && snd_is_decoding(g_assets.music); ++i) usleep(10'000);
 }
@@ -236,7 +234,9 @@ int child_decode() {
 }
 
 // A 60-second game: the mouse circles the field's centre with the button
-// held. Prints the peak resident size in kB.
+// held. Prints the peak resident size in kB. It does not wait for the music
+// decode: the game presents right after start-up, and start-up's copies the
+// device has taken go at the first presents.
 int child_memory() {
   start_game(true);
   plat_input_script_button(0, true);

@@ -263,8 +263,7 @@ int present_scaled(SoftVideo* s, SDL_Surface* surface, SDL_Window* window) {
     soft_scale_rows(s->scale, 0, surface->h);
   }
   if (SDL_MUSTLOCK(surface)) SDL_UnlockSurface(surface);
-  if (!fits) return -1;
-  return SDL_UpdateWindowSurface(window);
+  return fits ? SDL_UpdateWindowSurface(window) : -1;
 }
 
 int present_to(SoftVideo* s, SDL_Window* window) {

@@ -362,18 +362,18 @@ __attribute__((noinline)) void span(const SoftSpan& sp, const SoftSpanParams& pr
 // Whether fetch_rows fails on every step of a span stepping du, dv per
 // pixel: over seven steps the whole texel moves at least by the floor of
 // seven steps, so from 15 columns or 2 rows on the window is always left.
-bool scattered(const SoftSpan& sp, const SoftImage& img) {
+bool scattered(std::int64_t du, std::int64_t dv, const SoftImage& img) {
   constexpr std::int64_t kOne = std::int64_t{1} << 32;
-  const std::int64_t du = sp.du < 0 ? -sp.du : sp.du, dv = sp.dv < 0 ? -sp.dv : sp.dv;
+  du = du < 0 ? -du : du;
+  dv = dv < 0 ? -dv : dv;
   return img.width < 16 || 7 * du >= 15 * kOne || 7 * dv >= 2 * kOne;
 }
 
 // Nearest when no pixel has a fraction: positions step by whole texels and
 // start on one.
 Sampling sampling_of(const SoftSpan& sp, const SoftImage& img) {
-  const std::int64_t frac = 0xFF000000ll, steps = 0xFFFFFFFFll;
-  if ((sp.u & frac) || (sp.v & frac) || (sp.du & steps) || (sp.dv & steps)) {
-    return scattered(sp, img) ? Sampling::Scattered : Sampling::Bilinear;
+  if (!soft_unfiltered(sp)) {
+    return scattered(sp.du, sp.dv, img) ? Sampling::Scattered : Sampling::Bilinear;
   }
   return sp.dv == 0 && sp.du == (std::int64_t{1} << 32) ? Sampling::Row : Sampling::Nearest;
 }
@@ -395,11 +395,9 @@ void span_for(const SoftSpan& sp, const SoftSpanParams& pr) {
 // Fractional steps filter every span of a quad, so its code is chosen once.
 template <bool Add>
 SoftSpanCode code_for(const SoftSpanParams& pr, std::int64_t du, std::int64_t dv) {
-  const std::int64_t steps = 0xFFFFFFFFll;
-  if (!((du & steps) || (dv & steps))) return span_for<Add>;
-  const SoftSpan probe{nullptr, nullptr, 0, 0, 0, du, dv};
-  return scattered(probe, pr.image) ? span<Add, Sampling::Scattered>
-                                    : span<Add, Sampling::Bilinear>;
+  if (soft_whole_steps(du, dv)) return span_for<Add>;
+  return scattered(du, dv, pr.image) ? span<Add, Sampling::Scattered>
+                                     : span<Add, Sampling::Bilinear>;
 }
 
 }  // namespace

@@ -216,10 +216,7 @@ void span(const SoftSpan& sp, const SoftSpanParams& pr) {
 
 void soft_span_avx512(const SoftSpan& span_, const SoftSpanParams& params, bool add) {
   // Whole-texel steps (no filtering) are the AVX2 code's cheaper special case.
-  const std::int64_t frac = 0xFF000000ll, steps = 0xFFFFFFFFll;
-  if (!((span_.u & frac) || (span_.v & frac) || (span_.du & steps) || (span_.dv & steps))) {
-    return soft_span_avx2(span_, params, add);
-  }
+  if (soft_unfiltered(span_)) return soft_span_avx2(span_, params, add);
   if (add) {
     span<true>(span_, params);
   } else {
@@ -229,8 +226,7 @@ void soft_span_avx512(const SoftSpan& span_, const SoftSpanParams& params, bool 
 
 SoftSpanCode soft_span_avx512_code(const SoftSpanParams&, std::int64_t du, std::int64_t dv,
                                    bool add) {
-  const std::int64_t steps = 0xFFFFFFFFll;
-  if ((du & steps) || (dv & steps)) return add ? span<true> : span<false>;
+  if (!soft_whole_steps(du, dv)) return add ? span<true> : span<false>;
   return add ? [](const SoftSpan& sp, const SoftSpanParams& pr) { soft_span_avx512(sp, pr, true); }
              : [](const SoftSpan& sp, const SoftSpanParams& pr) {
                  soft_span_avx512(sp, pr, false);

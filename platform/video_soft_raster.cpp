@@ -492,10 +492,6 @@ void draw_row(const SoftSurface& target, const SoftQuadSetup& q, const SoftSpanP
   draw(sp, params);
 }
 
-}  // namespace
-
-namespace {
-
 // Draws rows [y, y_end) whose spans `bounds` finds. The bounds of a few
 // rows come first, then their spans: the rows' divisions overlap instead of
 // each waiting on the span drawn before it.

@@ -105,6 +105,15 @@ using SoftSpanCode = void (*)(const SoftSpan&, const SoftSpanParams&);
 // Draws one span with the given path (which must be available).
 void soft_draw_span(SoftPath path, const SoftSpan& span, const SoftSpanParams& params);
 
+// Whether a span steps by whole texels, and whether besides it starts on a
+// texel with no weight fraction: then none of its pixels is filtered.
+constexpr bool soft_whole_steps(std::int64_t du, std::int64_t dv) {
+  return ((du | dv) & 0xFFFFFFFFll) == 0;
+}
+constexpr bool soft_unfiltered(const SoftSpan& sp) {
+  return soft_whole_steps(sp.du, sp.dv) && ((sp.u | sp.v) & 0xFF000000ll) == 0;
+}
+
 // The portable form of the per-pixel filter, which the vector form must
 // equal bit for bit: the sample at fixed-point position (x0 + fx/256,
 // y0 + fy/256) of the image, edges clamped.
