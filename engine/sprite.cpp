@@ -67,11 +67,20 @@ int eng_sprite_set_depth(EngHandle handle, int level) {
   return 1;
 }
 
+namespace {
+// One division at a time: paired, GCC divides four lanes of which two are
+// left-over stack bits, and a denormal among them costs a microcode assist
+// on every call (particles set their scale thousands of times a frame).
+[[gnu::noinline]] float factor_of_percent(float percent) {
+  return percent / 100.0f;
+}
+}  // namespace
+
 int eng_sprite_set_scale(EngHandle handle, float x_percent, float y_percent) {
   SpriteRecord* sprite = eng_find_sprite(handle);
   if (!sprite) return 0;
-  sprite->scale[0] = x_percent / 100.0f;
-  sprite->scale[1] = y_percent / 100.0f;
+  sprite->scale[0] = factor_of_percent(x_percent);
+  sprite->scale[1] = factor_of_percent(y_percent);
   return 1;
 }
 

@@ -33,10 +33,16 @@ void release_sprite_pictures(ListHeader* sprites) {
   }
 }
 
-void renew(ListVar& list, std::size_t element_size, const RtDescWord* descriptor) {
+void renew(ListVar& list, std::size_t element_size, const RtDescWord* descriptor,
+           bool cleared_each_frame = false) {
   eng_object_list_changed();
   if (list.header) rt_list_free(list.header);
-  rt_list_new(static_cast<std::int32_t>(element_size), &list, descriptor, kStructTag);
+  const auto size = static_cast<std::int32_t>(element_size);
+  if (cleared_each_frame) {
+    rt_list_new_private(size, &list, descriptor, kStructTag);
+  } else {
+    rt_list_new(size, &list, descriptor, kStructTag);
+  }
 }
 
 // Adds and deletes of the texture and sprite lists so far: a remembered
@@ -105,7 +111,9 @@ void eng_object_lists_reset() {
   if (g_engine.sprites.header) release_sprite_pictures(g_engine.sprites.header);
   renew(g_engine.textures, sizeof(TextureRecord), kTextureRecordDesc);
   renew(g_engine.sprites, sizeof(SpriteRecord), kSpriteRecordDesc);
-  renew(g_engine.draw_queue, sizeof(SpriteDrawEntry), nullptr);
+  // Walked by sprite, not in queue order: entries taken in order from a
+  // pool of their own lie together rather than among the game's particles.
+  renew(g_engine.draw_queue, sizeof(SpriteDrawEntry), nullptr, true);
   renew(g_engine.boxes, sizeof(BoxEntry), nullptr);
   renew(g_engine.fonts, sizeof(FontRecord), nullptr);
   renew(g_engine.text_queue, sizeof(FontTextEntry), kFontTextEntryDesc);

@@ -24,11 +24,6 @@ ListNode* walk_backward(ListNode* node, std::int32_t steps) {
   return node;
 }
 
-void release_node(ListHeader* h, ListNode* node) {
-  if (h->descriptor) rt_struct_free(element_of(node), h->descriptor);
-  rt_pool_free(h->pool, node);
-}
-
 // Finds the node at index by the shorter way from the ends or the current
 // node; o is the current index before the call.
 ListNode* find_node(const ListHeader* h, std::int32_t index, std::int32_t o, bool stale) {
@@ -56,16 +51,9 @@ void* list_create_hook(std::int32_t element_size, void* variable, const RtDescWo
                        std::int32_t type_tag) {
   return rt_list_new(element_size, static_cast<ListVar*>(variable), descriptor, type_tag);
 }
-}  // namespace
 
-void rt_lists_init() {
-  rt_struct_hooks.list_create = list_create_hook;
-  rt_struct_hooks.list_copy = list_copy_hook;
-  rt_struct_hooks.list_free = list_free_hook;
-}
-
-ListHeader* rt_list_new(std::int32_t element_size, ListVar* variable, const RtDescWord* descriptor,
-                        std::int32_t type_tag) {
+ListHeader* new_list(std::int32_t element_size, ListVar* variable, const RtDescWord* descriptor,
+                     std::int32_t type_tag, std::int32_t pool_flags) {
   if (element_size < 0) return nullptr;
   auto* h = static_cast<ListHeader*>(rt_heap_alloc(rt_heap_main(), sizeof(ListHeader)));
   if (!h) return nullptr;
@@ -74,7 +62,7 @@ ListHeader* rt_list_new(std::int32_t element_size, ListVar* variable, const RtDe
     h->owns_variable = 1;
   }
   std::int32_t node_size = element_size + static_cast<std::int32_t>(sizeof(ListNode));
-  h->pool = rt_pool_create(node_size, kListMinBlock, kListMaxBlock, kPoolShared);
+  h->pool = rt_pool_create(node_size, kListMinBlock, kListMaxBlock, pool_flags);
   if (!variable || !h->pool) {
     if (h->owns_variable) rt_heap_free(rt_heap_main(), variable);
     rt_pool_release(h->pool);
@@ -90,6 +78,23 @@ ListHeader* rt_list_new(std::int32_t element_size, ListVar* variable, const RtDe
   h->variable = variable;
   variable->header = h;
   return h;
+}
+}  // namespace
+
+void rt_lists_init() {
+  rt_struct_hooks.list_create = list_create_hook;
+  rt_struct_hooks.list_copy = list_copy_hook;
+  rt_struct_hooks.list_free = list_free_hook;
+}
+
+ListHeader* rt_list_new(std::int32_t element_size, ListVar* variable, const RtDescWord* descriptor,
+                        std::int32_t type_tag) {
+  return new_list(element_size, variable, descriptor, type_tag, kPoolShared);
+}
+
+ListHeader* rt_list_new_private(std::int32_t element_size, ListVar* variable,
+                                const RtDescWord* descriptor, std::int32_t type_tag) {
+  return new_list(element_size, variable, descriptor, type_tag, 0);
 }
 
 void rt_list_free(ListHeader* h) {
@@ -143,9 +148,12 @@ std::int32_t rt_list_size(const ListHeader* h) {
 
 void rt_list_clear(ListHeader* h) {
   if (!h) return;
-  for (ListNode* node = h->first; node;) {
+  // A private pool holds this list's nodes only: they go back all at once.
+  const bool emptied = rt_pool_empty(h->pool);
+  for (ListNode* node = h->first; node && (h->descriptor || !emptied);) {
     ListNode* next = node->next;
-    release_node(h, node);
+    if (h->descriptor) rt_struct_free(element_of(node), h->descriptor);
+    if (!emptied) rt_pool_free(h->pool, node);
     node = next;
   }
   h->first = h->last = nullptr;

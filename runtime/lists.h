@@ -48,6 +48,11 @@ constexpr std::int32_t kListDeleteKeepFirst =
 void rt_lists_init();
 ListHeader* rt_list_new(std::int32_t element_size, ListVar* variable, const RtDescWord* descriptor,
                         std::int32_t type_tag);
+// A list with a pool of its own, for one filled and cleared every frame:
+// its clear keeps the pool's blocks, and its adds then take the nodes in
+// order from them rather than from free slots scattered among other lists'.
+ListHeader* rt_list_new_private(std::int32_t element_size, ListVar* variable,
+                                const RtDescWord* descriptor, std::int32_t type_tag);
 void rt_list_free(ListHeader* header);
 void rt_list_reset(ListHeader* header);
 // Adding and deleting run thousands of times a frame for particles, so

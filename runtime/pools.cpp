@@ -192,6 +192,22 @@ void rt_pool_clear(MemPool* pool) {
   pool->capacity = 0;
 }
 
+bool rt_pool_empty(MemPool* pool) {
+  if (!pool || pool->entry) return false;
+  std::unique_lock guard(pool->lock, std::defer_lock);
+  if (pool->locked) guard.lock();
+  while (PoolBlock* block = pool->full) {
+    chain_unlink(&pool->full, block);
+    chain_push(&pool->available, block);
+  }
+  for (PoolBlock* block = pool->available; block; block = block->next) {
+    block->free_chain = nullptr;
+    block->used = 0;
+    block->free_count = 0;
+  }
+  return true;
+}
+
 void rt_pool_release(MemPool* pool) {
   if (!pool) return;
   RegistryEntry* entry = pool->entry;

@@ -40,6 +40,10 @@ constexpr std::int32_t kPoolShared = 4;
 MemPool* rt_pool_create(std::int32_t node_size, std::int32_t min_block, std::int32_t max_block,
                         std::int32_t flags);
 void rt_pool_clear(MemPool* pool);
+// Takes back every slot of a private pool at once and keeps its blocks, for
+// an owner that drops all its nodes together; slots are then handed out in
+// block order again. False, changing nothing, for a shared pool.
+bool rt_pool_empty(MemPool* pool);
 void rt_pool_release(MemPool* pool);
 // Total slots in all blocks, number of blocks, and bytes per slot.
 std::int32_t rt_pool_capacity(const MemPool* pool);

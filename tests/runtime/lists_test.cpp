@@ -2,6 +2,7 @@
 // select, the variable's current word, shared pools and nested lists.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstddef>
 #include <cstring>
 #include <vector>
@@ -181,6 +182,65 @@ TEST(ListSharingTest, SameElementSizeSharesOnePool) {
     for (int i = 0; i < 100; ++i) ASSERT_EQ(kept[k][i], k);
   rt_list_free(b.header);
   rt_list_free(c.header);
+}
+
+// A list cleared every frame keeps its pool's blocks and hands the same
+// nodes out again, zeroed; a shared pool is never emptied by it.
+TEST(ListPrivateTest, ClearKeepsTheBlocksAndReusesTheNodes) {
+  ListVar shared{};
+  ListVar own{};
+  rt_list_new(100, &shared, nullptr, kTagStruct);
+  rt_list_new_private(100, &own, nullptr, kTagStruct);
+  ASSERT_NE(rt_list_pool(own.header), rt_list_pool(shared.header));
+  EXPECT_FALSE(rt_pool_empty(rt_list_pool(shared.header)));
+  auto* kept = static_cast<unsigned char*>(rt_list_add(shared.header));
+  std::memset(kept, 7, 100);
+  std::vector<void*> first_frame;
+  for (int k = 0; k < 300; ++k) first_frame.push_back(rt_list_add(own.header));
+  rt_list_select(own.header, 10);  // deletes in between leave free slots
+  rt_list_delete(own.header);
+  rt_list_delete(own.header);
+  const std::int32_t capacity = rt_pool_capacity(rt_list_pool(own.header));
+  const std::size_t heap_blocks = rt_heap_block_count(rt_heap_main());
+  rt_list_clear(own.header);
+  EXPECT_EQ(rt_list_size(own.header), 0);
+  EXPECT_EQ(rt_list_current(own.header), nullptr);
+  EXPECT_EQ(rt_pool_capacity(rt_list_pool(own.header)), capacity);
+  EXPECT_EQ(rt_heap_block_count(rt_heap_main()), heap_blocks);
+  std::vector<void*> second_frame;
+  for (int k = 0; k < 300; ++k) {
+    auto* e = static_cast<unsigned char*>(rt_list_add(own.header));
+    std::memset(e, 1, 100);  // the next clear must not need it zeroed
+    second_frame.push_back(e);
+  }
+  std::sort(first_frame.begin(), first_frame.end());
+  std::sort(second_frame.begin(), second_frame.end());
+  EXPECT_EQ(second_frame, first_frame);
+  rt_list_clear(own.header);
+  auto* again = static_cast<unsigned char*>(rt_list_add(own.header));
+  for (int i = 0; i < 100; ++i) ASSERT_EQ(again[i], 0) << "byte " << i;
+  EXPECT_EQ(rt_pool_capacity(rt_list_pool(own.header)), capacity);
+  for (int i = 0; i < 100; ++i) ASSERT_EQ(kept[i], 7);
+  rt_list_free(own.header);
+  rt_list_free(shared.header);
+}
+
+TEST(ListPrivateTest, ClearFreesTheMembersOfEveryElement) {
+  struct Outer {
+    ListVar inner;
+  };
+  const RtDescWord desc[] = {kDescList, offsetof(Outer, inner), 12, 0, kTagStruct, kDescEnd};
+  const std::size_t baseline = rt_heap_block_count(rt_heap_main());
+  ListVar outer{};
+  rt_list_new_private(sizeof(Outer), &outer, desc, kTagStruct);
+  for (int k = 0; k < 5; ++k) {
+    auto* o = static_cast<Outer*>(rt_list_add(outer.header));
+    ASSERT_NE(o->inner.header, nullptr);
+    for (int j = 0; j <= k; ++j) rt_list_add(o->inner.header);
+  }
+  rt_list_clear(outer.header);
+  rt_list_free(outer.header);
+  EXPECT_EQ(rt_heap_block_count(rt_heap_main()), baseline);
 }
 
 TEST(ListNestingTest, NestedListsAreCreatedAndFreedWithTheirElements) {
